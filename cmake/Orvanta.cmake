@@ -23,8 +23,9 @@ function(orvanta_library name)
 endfunction()
 
 # orvanta_test(<subsystem> SOURCES ... DEPENDS ...)
-# One GoogleTest executable per subsystem. Tests run with the source tree's
-# root as ORVANTA_SOURCE_DIR so they can find ../shared/testdata and tests/data.
+# One GoogleTest executable per subsystem. The test support library knows
+# the source root (for ../shared/testdata and tests/data) and the directory of
+# the built executables and resources.
 function(orvanta_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
     set(target orvanta_${name}_tests)
@@ -33,6 +34,6 @@ function(orvanta_test name)
     orvanta_warnings(${target})
     gtest_discover_tests(${target}
         WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-        PROPERTIES ENVIRONMENT "ORVANTA_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVANTA_BIN_DIR=${ORVANTA_RUNTIME_DIR};QT_QPA_PLATFORM=offscreen"
+        PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen
         DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -53,9 +53,9 @@ ScopedTestHome::~ScopedTestHome() {
     std::filesystem::remove_all(m_root, ignored);
 }
 
-std::string SourceDir() { return EnvOr("ORVANTA_SOURCE_DIR", "."); }
+std::string SourceDir() { return EnvOr("ORVANTA_SOURCE_DIR", ORVANTA_SOURCE_DIR); }
 
-std::string BinDir() { return EnvOr("ORVANTA_BIN_DIR", "."); }
+std::string BinDir() { return EnvOr("ORVANTA_BIN_DIR", ORVANTA_BIN_DIR); }
 
 std::string SharedTestData(const std::string& relative) {
     return SourceDir() + "/../shared/testdata/" + relative;

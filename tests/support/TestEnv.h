@@ -30,9 +30,9 @@ private:
     std::vector<std::pair<std::string, std::string>> m_saved; // name, old value ("\0" = unset)
 };
 
-// The project's source root (ORVANTA_SOURCE_DIR, set by CTest).
+// The project's source root (the environment's ORVANTA_SOURCE_DIR overrides the build's).
 std::string SourceDir();
-// Where the built executables and resources are (ORVANTA_BIN_DIR).
+// Where the built executables and resources are (ORVANTA_BIN_DIR likewise).
 std::string BinDir();
 // ../shared/testdata/<relative> beside the project.
 std::string SharedTestData(const std::string& relative);
