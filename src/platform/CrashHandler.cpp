@@ -64,7 +64,9 @@ void WriteAll(int fd, const char* data, size_t size) {
     }
 }
 
-void WriteText(int fd, const Text& text) { WriteAll(fd, text.data, text.size); }
+void WriteText(int fd, const Text& text) {
+    WriteAll(fd, text.data, text.size);
+}
 
 // Civil date from days since 1970-01-01 (proleptic Gregorian).
 void CivilFromDays(long long z, int& year, unsigned& month, unsigned& day) {
@@ -81,14 +83,22 @@ void CivilFromDays(long long z, int& year, unsigned& month, unsigned& day) {
 
 const char* SignalName(int signal) {
     switch (signal) {
-    case SIGSEGV: return "SIGSEGV (segmentation fault)";
-    case SIGBUS: return "SIGBUS (bus error)";
-    case SIGFPE: return "SIGFPE (arithmetic error)";
-    case SIGILL: return "SIGILL (illegal instruction)";
-    case SIGABRT: return "SIGABRT (abort, or an uncaught exception)";
-    case SIGTRAP: return "SIGTRAP (trap)";
-    case SIGSYS: return "SIGSYS (bad system call)";
-    default: return "signal";
+    case SIGSEGV:
+        return "SIGSEGV (segmentation fault)";
+    case SIGBUS:
+        return "SIGBUS (bus error)";
+    case SIGFPE:
+        return "SIGFPE (arithmetic error)";
+    case SIGILL:
+        return "SIGILL (illegal instruction)";
+    case SIGABRT:
+        return "SIGABRT (abort, or an uncaught exception)";
+    case SIGTRAP:
+        return "SIGTRAP (trap)";
+    case SIGSYS:
+        return "SIGSYS (bad system call)";
+    default:
+        return "signal";
     }
 }
 
@@ -177,7 +187,9 @@ void OnFatalSignal(int signal, siginfo_t* info, void*) {
 
 } // namespace
 
-std::string CrashDumpDirectory() { return TempDirectory() + "AppName"; }
+std::string CrashDumpDirectory() {
+    return TempDirectory() + "AppName";
+}
 
 void InstallCrashHandler() {
     std::string dir = CrashDumpDirectory();

@@ -2,7 +2,8 @@
 
 namespace platform {
 
-Event::Event(bool manualReset, bool initiallySet) : m_manualReset(manualReset), m_set(initiallySet) {}
+Event::Event(bool manualReset, bool initiallySet)
+    : m_manualReset(manualReset), m_set(initiallySet) {}
 
 void Event::Set() {
     {

@@ -7,7 +7,9 @@
 namespace platform {
 namespace {
 
-size_t DiscardBody(char*, size_t size, size_t count, void*) { return size * count; }
+size_t DiscardBody(char*, size_t size, size_t count, void*) {
+    return size * count;
+}
 
 struct CurlDeleter {
     void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
@@ -15,9 +17,13 @@ struct CurlDeleter {
 
 } // namespace
 
-void InitNetwork() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+void InitNetwork() {
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+}
 
-void ShutdownNetwork() { curl_global_cleanup(); }
+void ShutdownNetwork() {
+    curl_global_cleanup();
+}
 
 HttpResult HttpPostEmpty(const std::string& url, const std::string& userAgent,
                          long timeoutSeconds) {

@@ -18,9 +18,12 @@ void SetMessageBoxPresenter(std::shared_ptr<MessageBoxPresenter> presenter) {
 MessageBoxAnswer FirstButton(MessageBoxButtons buttons) {
     switch (buttons) {
     case MessageBoxButtons::YesNo:
-    case MessageBoxButtons::YesNoCancel: return MessageBoxAnswer::Yes;
-    case MessageBoxButtons::RetryCancel: return MessageBoxAnswer::Retry;
-    default: return MessageBoxAnswer::Ok;
+    case MessageBoxButtons::YesNoCancel:
+        return MessageBoxAnswer::Yes;
+    case MessageBoxButtons::RetryCancel:
+        return MessageBoxAnswer::Retry;
+    default:
+        return MessageBoxAnswer::Ok;
     }
 }
 

@@ -48,8 +48,8 @@ public:
     bool IsWindow(WindowHandle window) const;
 
     // Never blocks. False when the handle is dead.
-    bool Post(WindowHandle window, unsigned id, std::uintptr_t wParam = 0,
-              std::intptr_t lParam = 0, std::shared_ptr<void> payload = {});
+    bool Post(WindowHandle window, unsigned id, std::uintptr_t wParam = 0, std::intptr_t lParam = 0,
+              std::shared_ptr<void> payload = {});
 
     // On the UI thread: calls the handler at once. On a worker: queues the
     // message and blocks until the UI thread handled it, or the window died.

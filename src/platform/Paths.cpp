@@ -71,17 +71,29 @@ std::string ExecutableBaseName() {
     return slash == std::string::npos ? exe : exe.substr(slash + 1);
 }
 
-std::string HomeDirectory() { return EnvOr("HOME", "/"); }
+std::string HomeDirectory() {
+    return EnvOr("HOME", "/");
+}
 
-std::string DataHome() { return EnvOr("XDG_DATA_HOME", JoinPath(HomeDirectory(), ".local/share")); }
+std::string DataHome() {
+    return EnvOr("XDG_DATA_HOME", JoinPath(HomeDirectory(), ".local/share"));
+}
 
-std::string ConfigHome() { return EnvOr("XDG_CONFIG_HOME", JoinPath(HomeDirectory(), ".config")); }
+std::string ConfigHome() {
+    return EnvOr("XDG_CONFIG_HOME", JoinPath(HomeDirectory(), ".config"));
+}
 
-std::string CacheHome() { return EnvOr("XDG_CACHE_HOME", JoinPath(HomeDirectory(), ".cache")); }
+std::string CacheHome() {
+    return EnvOr("XDG_CACHE_HOME", JoinPath(HomeDirectory(), ".cache"));
+}
 
-std::string AppDataDirectory() { return JoinPath(DataHome(), "Orvanta"); }
+std::string AppDataDirectory() {
+    return JoinPath(DataHome(), "Orvanta");
+}
 
-std::string ConfigDirectory() { return JoinPath(ConfigHome(), "Orvanta"); }
+std::string ConfigDirectory() {
+    return JoinPath(ConfigHome(), "Orvanta");
+}
 
 std::string TempDirectory() {
     std::string dir = EnvOr("TMPDIR", "/tmp");
@@ -123,7 +135,9 @@ bool CreateDirectories(const std::string& path) {
     return CreateDirectory(path);
 }
 
-bool SetWorkingDirectory(const std::string& path) { return ::chdir(path.c_str()) == 0; }
+bool SetWorkingDirectory(const std::string& path) {
+    return ::chdir(path.c_str()) == 0;
+}
 
 bool CopyFileNoReplace(const std::string& from, const std::string& to) {
     if (PathExists(to)) {

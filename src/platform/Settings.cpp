@@ -29,11 +29,20 @@ std::string EscapeValue(std::string_view value) {
     out.reserve(value.size());
     for (char c : value) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default: out += c;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -50,10 +59,17 @@ std::string UnescapeValue(std::string_view value) {
         }
         char next = value[++i];
         switch (next) {
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        default: out += next;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        default:
+            out += next;
         }
     }
     return out;
@@ -254,7 +270,9 @@ SettingsStore& StoreFor(const std::string& path) {
 
 } // namespace
 
-SettingsStore& AppSettings() { return StoreFor(JoinPath(ConfigDirectory(), "Orvanta.conf")); }
+SettingsStore& AppSettings() {
+    return StoreFor(JoinPath(ConfigDirectory(), "Orvanta.conf"));
+}
 
 SettingsStore& ProfileSettings() {
     return StoreFor(JoinPath(ConfigDirectory(), ExecutableBaseName() + ".INI"));

@@ -1,5 +1,5 @@
-#include "platform/MessageBox.h"
 #include "platform/MessageLoop.h"
+#include "platform/MessageBox.h"
 #include "platform/Messages.h"
 
 #include <gtest/gtest.h>
@@ -42,7 +42,8 @@ TEST(MessageLoop, ADeadWindowSwallowsMessagesAndReleasesPayloads) {
     auto window = loop.Register([&](const Message&) { return ++handled; });
     auto payload = std::make_shared<std::string>("/photos/folder/");
     std::weak_ptr<std::string> watch = payload;
-    EXPECT_TRUE(platform::PostMessage(window, platform::kMsgScanningFolder, 0, 0, std::move(payload)));
+    EXPECT_TRUE(
+        platform::PostMessage(window, platform::kMsgScanningFolder, 0, 0, std::move(payload)));
     loop.Unregister(window);
     EXPECT_FALSE(platform::PostMessage(window, platform::kMsgListingReady, 1));
     loop.DrainPending();
@@ -54,7 +55,8 @@ TEST(MessageLoop, ADeadWindowSwallowsMessagesAndReleasesPayloads) {
 TEST(MessageLoop, SendFromAWorkerBlocksUntilHandled) {
     MessageLoop& loop = MessageLoop::Instance();
     loop.SetUiThread();
-    auto window = loop.Register([](const Message& m) { return static_cast<std::intptr_t>(m.wParam * 2); });
+    auto window =
+        loop.Register([](const Message& m) { return static_cast<std::intptr_t>(m.wParam * 2); });
     std::atomic<bool> returned{false};
     std::intptr_t result = 0;
     std::thread worker([&] {

@@ -22,7 +22,8 @@ TEST(SettingsStore, ValuesSurviveANewStoreOnTheSameFile) {
         SettingsStore store(path);
         ASSERT_TRUE(store.WriteInt("", "FirstRunURL", 1));
         ASSERT_TRUE(store.WriteInt("Layout", "Width", -640));
-        ASSERT_TRUE(store.WriteString("LocalPrint\\Office [2nd floor]", "Paper", "A4 = 'x'\nline two\\"));
+        ASSERT_TRUE(
+            store.WriteString("LocalPrint\\Office [2nd floor]", "Paper", "A4 = 'x'\nline two\\"));
         ASSERT_TRUE(store.WriteBinary("Layout", "Placement", blob));
     }
     SettingsStore again(path);

@@ -9,8 +9,8 @@
 namespace testsupport {
 namespace {
 
-constexpr const char* kVariables[] = {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME",
-                                      "XDG_CACHE_HOME", "TMPDIR"};
+constexpr const char* kVariables[] = {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME",
+                                      "TMPDIR"};
 
 std::string EnvOr(const char* name, const char* fallback) {
     const char* value = std::getenv(name);
@@ -53,9 +53,13 @@ ScopedTestHome::~ScopedTestHome() {
     std::filesystem::remove_all(m_root, ignored);
 }
 
-std::string SourceDir() { return EnvOr("ORVANTA_SOURCE_DIR", ORVANTA_SOURCE_DIR); }
+std::string SourceDir() {
+    return EnvOr("ORVANTA_SOURCE_DIR", ORVANTA_SOURCE_DIR);
+}
 
-std::string BinDir() { return EnvOr("ORVANTA_BIN_DIR", ORVANTA_BIN_DIR); }
+std::string BinDir() {
+    return EnvOr("ORVANTA_BIN_DIR", ORVANTA_BIN_DIR);
+}
 
 std::string SharedTestData(const std::string& relative) {
     return SourceDir() + "/../shared/testdata/" + relative;
