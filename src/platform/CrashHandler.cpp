@@ -8,6 +8,7 @@
 #include <exception>
 #include <execinfo.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -102,7 +103,7 @@ const char* SignalName(int signal) {
     }
 }
 
-void WriteReport(int signal, const void* address) {
+void WriteReport(int signal, const siginfo_t* info) {
     struct timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
     long long local = static_cast<long long>(now.tv_sec) + g_utcOffsetSeconds;
@@ -140,8 +141,14 @@ void WriteReport(int signal, const void* address) {
     head.AddNumber(static_cast<unsigned long long>(signal));
     head.Add(" ");
     head.Add(SignalName(signal));
-    head.Add("\nfault address: 0x");
-    head.AddNumber(reinterpret_cast<unsigned long long>(address), 1, 16);
+    if (info != nullptr && info->si_code > 0) {
+        head.Add("\nfault address: 0x");
+        head.AddNumber(reinterpret_cast<unsigned long long>(info->si_addr), 1, 16);
+    } else if (info != nullptr) {
+        // Sent by kill() or raise(): there is no faulting address.
+        head.Add("\nsent by process: ");
+        head.AddNumber(static_cast<unsigned long long>(info->si_pid));
+    }
     head.Add("\nprocess id: ");
     head.AddNumber(static_cast<unsigned long long>(pid));
     head.Add("\nthread id: ");
@@ -173,7 +180,7 @@ volatile sig_atomic_t g_handling = 0;
 void OnFatalSignal(int signal, siginfo_t* info, void*) {
     if (g_handling == 0) {
         g_handling = 1;
-        WriteReport(signal, info != nullptr ? info->si_addr : nullptr);
+        WriteReport(signal, info);
     }
     // End the process the way the signal would have, without a second report.
     struct sigaction action;
@@ -181,6 +188,11 @@ void OnFatalSignal(int signal, siginfo_t* info, void*) {
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
     ::sigaction(signal, &action, nullptr);
+    // The signal is blocked while its handler runs: let it through first.
+    sigset_t unblock;
+    sigemptyset(&unblock);
+    sigaddset(&unblock, signal);
+    ::pthread_sigmask(SIG_UNBLOCK, &unblock, nullptr);
     ::raise(signal);
     ::_exit(128 + signal);
 }
