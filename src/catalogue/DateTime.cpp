@@ -89,9 +89,23 @@ bool ParseWithFormat(const std::string& text, const std::string& format, std::tm
     return rest != nullptr && OnlySpaceLeft(rest);
 }
 
+bool HasDigit(const std::string& text) {
+    for (char c : text) {
+        if (std::isdigit(static_cast<unsigned char>(c))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool ParseAnyForm(const std::string& text, std::tm& out) {
     if (ParseStoredForm(text, out)) {
         return true;
+    }
+    // Every form has a year in digits; the empty stamps of never-synced
+    // assets are the common case here and need no trial of each form.
+    if (!HasDigit(text)) {
+        return false;
     }
     static constexpr const char* kFixedForms[] = {
         "%Y-%m-%d %H:%M:%S", "%Y-%m-%dT%H:%M:%S", "%Y-%m-%d %H:%M", "%Y-%m-%dT%H:%M", "%Y-%m-%d",
