@@ -44,7 +44,9 @@ public:
 
     // ---- Assets, folders and image metadata (CatalogAssets.cpp) ----
     // "object" is the file object's catalogue record; a null object makes
-    // every operation return its failure value without a statement.
+    // every operation return its failure value without a statement, and so
+    // does a record without an asset id (-1) for every operation that would
+    // write rows under that id.
 
     // Finds the asset by (folder id, file name) and reads its row, its image
     // row and keyword ids. False when the folder id is -1, no row matches, or

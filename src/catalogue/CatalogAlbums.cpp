@@ -8,8 +8,12 @@ unsigned AsUnsigned(std::int32_t id) {
     return static_cast<unsigned>(id);
 }
 
+bool HasAsset(const AssetRecord* object) {
+    return object != nullptr && object->assetId != -1;
+}
+
 bool IsLinkableImage(const AssetRecord* object) {
-    return object != nullptr && object->isimage && object->assetId != -1;
+    return HasAsset(object) && object->isimage;
 }
 
 // Reads the album columns shared by the child listing and the single read:
@@ -143,7 +147,7 @@ void CCatalog::AddToAlbum(std::int32_t albumId, AssetRecord* object) {
 }
 
 void CCatalog::RemoveFromAlbum(AssetRecord* object, std::int32_t albumId) {
-    if (object == nullptr) {
+    if (!HasAsset(object)) {
         return;
     }
     try {
@@ -155,7 +159,7 @@ void CCatalog::RemoveFromAlbum(AssetRecord* object, std::int32_t albumId) {
 }
 
 void CCatalog::RemoveFromAllAlbums(AssetRecord* object) {
-    if (object == nullptr) {
+    if (!HasAsset(object)) {
         return;
     }
     try {

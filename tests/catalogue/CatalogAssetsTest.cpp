@@ -302,6 +302,15 @@ TEST(CatalogAssets, SaveOnReleaseWritesAndFlagsTheImageAndRestoresAMissingRow) {
     EXPECT_TRUE(db.Catalog().SaveAssetOnRelease(&record));
     EXPECT_EQ(db.Column("SELECT title FROM image WHERE assetid=" + id), Rows{"second"})
         << "changed metadata is not dropped when the row went missing";
+
+    AssetRecord folder = MakeRecord(2, "sub", false, true);
+    ASSERT_TRUE(db.Catalog().InsertAsset(&folder));
+    folder.fileName = "Bob's sub";
+    EXPECT_TRUE(db.Catalog().SaveAssetOnRelease(&folder));
+    EXPECT_EQ(db.Column("SELECT filename || '|' || ismetamodified FROM assets WHERE id=" +
+                        Id(folder.assetId)),
+              Rows{"Bob's sub|0"});
+    EXPECT_EQ(db.Value("SELECT COUNT(*) FROM image WHERE assetid=" + Id(folder.assetId)), "0");
 }
 
 TEST(CatalogAssets, DeleteAssetRemovesItsRowsButKeepsFolderAndKeywords) {
