@@ -7,9 +7,12 @@
 // other operation). Each operation catches the layer's exception itself,
 // stops at the failing statement and returns its failure value.
 
+#include "catalogue/AlbumInfo.h"
+#include "catalogue/AssetRecord.h"
 #include "catalogue/CppSQLite3.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -39,6 +42,76 @@ public:
     // version row was written. A failing step is shown in a message box.
     bool UpgradeSchema();
 
+    // ---- Assets, folders and image metadata (CatalogAssets.cpp) ----
+    // "object" is the file object's catalogue record; a null object makes
+    // every operation return its failure value without a statement, and so
+    // does a record without an asset id (-1) for every operation that would
+    // write rows under that id.
+
+    // Finds the asset by (folder id, file name) and reads its row, its image
+    // row and keyword ids. False when the folder id is -1, no row matches, or
+    // on error.
+    bool LookupAsset(AssetRecord* object);
+    // Inserts the asset (and the image row of an image); sets the asset id.
+    bool InsertAsset(AssetRecord* object);
+    bool SaveAsset(AssetRecord* object);
+    // The registry's save when the last holder lets go of a changed object.
+    bool SaveAssetOnRelease(AssetRecord* object);
+    // True when the image row exists and, unless existsOnly, was read.
+    bool ReadImage(AssetRecord* object, bool existsOnly);
+    bool InsertImage(AssetRecord* object);
+    // The insert's result when the image row was missing; true after an update.
+    bool SaveImage(AssetRecord* object);
+    bool ReadKeywordIds(AssetRecord* object);
+    void WriteKeywordLinks(AssetRecord* object);
+    // Removes the asset, its album and keyword links and its image row; the
+    // folder and the keywords stay.
+    void DeleteAsset(AssetRecord* object);
+
+    // Empty when unknown or on error.
+    std::string LookupFolderPath(std::int32_t folderId);
+    // The folder's id, inserting a row for an unknown path; -1 on error.
+    std::int32_t LookupFolderId(const std::string& path);
+    // The new folder's id; -1 on error.
+    std::int32_t InsertFolder(const std::string& path);
+    void UpdateFolderPath(std::int32_t folderId, const std::string& path);
+
+    // ---- Albums (CatalogAlbums.cpp) ----
+
+    // Appends one record per child of the parent (0: the top level), in row order.
+    void ListChildAlbums(std::int32_t parentId, std::vector<std::unique_ptr<AlbumInfo>>& albums);
+    // Fills the record from the album's row; hasPhotoChanges keeps its value.
+    // True when the row was found and read.
+    bool ReadAlbum(std::int32_t albumId, AlbumInfo& album);
+    void InsertAlbum(const std::string& title, const std::string& displayName,
+                     const std::string& description, std::int32_t published, std::int32_t privacy,
+                     std::int32_t parentId);
+    // Every edit marks the album modified.
+    void EditAlbum(std::int32_t albumId, const std::string& title, const std::string& displayName,
+                   const std::string& description, std::int32_t published, std::int32_t privacy);
+    // Publishing flags every member photo; unpublishing flags none.
+    void SetAlbumPublished(std::int32_t albumId, bool publish);
+    void MoveAlbum(std::int32_t albumId, std::int32_t newParentId);
+    // Removes the album, every descendant (system albums excepted) and their
+    // memberships; the photos stay.
+    void DeleteAlbum(std::int32_t albumId);
+    // Only images are linked; anything else is ignored.
+    void AddToAlbum(std::int32_t albumId, AssetRecord* object);
+    void RemoveFromAlbum(AssetRecord* object, std::int32_t albumId);
+    void RemoveFromAllAlbums(AssetRecord* object);
+    // Appends the asset's albums whose publication state is `published`.
+    void ListAlbumsOfAsset(AssetRecord* object, bool published, std::vector<AlbumRef>& albums);
+
+    // ---- Keywords (CatalogKeywords.cpp) ----
+
+    // The id of the keyword spelt exactly so (letter case counts), inserting
+    // it when new; -1 on error.
+    std::int32_t LookupKeywordId(const std::string& keyword);
+    // Empty when unknown or on error.
+    std::string LookupKeywordText(std::int32_t keywordId);
+    // The new keyword's id; -1 on error.
+    std::int32_t InsertKeyword(const std::string& keyword);
+
     const std::string& Path() const { return m_path; }
     CppSQLite3DB& MainDb() { return m_mainDb; }
     CppSQLite3DB& SearchDb() { return m_searchDb; }
@@ -47,6 +120,11 @@ public:
     CFileObjectRegistry* Registry() const { return m_registry; }
 
 private:
+    void UpdateImageRow(const AssetRecord& object);
+    void UpdateAssetRow(const AssetRecord& object);
+    void MarkMetaModified(std::int32_t assetId);
+    void DeleteAssetRows(std::int32_t assetId);
+
     std::string m_path;
     CppSQLite3DB m_searchDb;
     std::unordered_map<std::uint32_t, std::uint32_t> m_searchResults;

@@ -58,4 +58,21 @@ std::vector<std::string> RawColumn(const std::string& path, const std::string& s
     return out;
 }
 
+TemplateCatalog::TemplateCatalog() : m_path(CopyTemplateCatalog(m_home)) {
+    Reopen(m_path);
+}
+
+void TemplateCatalog::Reopen(const std::string& path) {
+    m_catalog.reset();
+    m_catalog = std::make_unique<CCatalog>(path);
+    if (!m_catalog->OpenMain()) {
+        throw std::runtime_error("cannot open the catalogue " + path);
+    }
+}
+
+std::string TemplateCatalog::Value(const std::string& sql) const {
+    std::vector<std::string> rows = Column(sql);
+    return rows.empty() ? std::string() : rows.front();
+}
+
 } // namespace testsupport
