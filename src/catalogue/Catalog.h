@@ -18,6 +18,9 @@
 #include <vector>
 
 class CFileObjectRegistry;
+class CFileObjectPtr;
+template <class T, class ARG>
+class Table;
 
 namespace catalogue {
 
@@ -112,6 +115,33 @@ public:
     // The new keyword's id; -1 on error.
     std::int32_t InsertKeyword(const std::string& keyword);
 
+    // ---- Quick search (CatalogSearch.cpp) ----
+    // The term statements run on the search connection and add the ids they
+    // find to the result set; a failing statement adds nothing.
+
+    void TagSearch(const std::string& term);
+    void FileNameSearch(const std::string& term);
+    void MetadataSearch(const std::string& term);
+    void RatingSearch(int stars, char op);
+    void FreeTextSearch(const std::string& term);
+    // Empties the result set and runs every term of the search text.
+    void RunSearchTerms(const std::string& text);
+    // Empties the result set and adds column 0 of every row of the statement.
+    void RunIdStatement(const std::string& statement);
+    const std::unordered_map<std::uint32_t, std::uint32_t>& SearchResults() const {
+        return m_searchResults;
+    }
+
+    // ---- Listings into file objects ----
+    // These need the registry pointer and live with the file objects, in the
+    // files library (CatalogListing.cpp there); a member whose file is gone
+    // from disk leaves the catalogue and is not listed.
+
+    void QuickSearch(const std::string& text, Table<CFileObjectPtr, CFileObjectPtr>& table);
+    void RunIdQuery(const std::string& statement, Table<CFileObjectPtr, CFileObjectPtr>& table);
+    void ListSearchResults(Table<CFileObjectPtr, CFileObjectPtr>& table);
+    void ListAlbumAssets(std::int32_t albumId, Table<CFileObjectPtr, CFileObjectPtr>& table);
+
     const std::string& Path() const { return m_path; }
     CppSQLite3DB& MainDb() { return m_mainDb; }
     CppSQLite3DB& SearchDb() { return m_searchDb; }
@@ -124,6 +154,10 @@ private:
     void UpdateAssetRow(const AssetRecord& object);
     void MarkMetaModified(std::int32_t assetId);
     void DeleteAssetRows(std::int32_t assetId);
+    void AddSearchResults(const std::string& statement);
+    // Fills a listed object from the columns folderid, filename, id,
+    // timesynced, timescanned, isimage, isfolder; false when its file is gone.
+    bool ListRow(const CppSQLite3Query& row, Table<CFileObjectPtr, CFileObjectPtr>& table);
 
     std::string m_path;
     CppSQLite3DB m_searchDb;
