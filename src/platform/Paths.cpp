@@ -108,6 +108,11 @@ std::string PicturesDirectory() {
     return dir.empty() ? JoinPath(HomeDirectory(), "Pictures") : dir;
 }
 
+std::string DesktopDirectory() {
+    std::string dir = UserDirFromConfig("XDG_DESKTOP_DIR");
+    return dir.empty() ? JoinPath(HomeDirectory(), "Desktop") : dir;
+}
+
 bool PathExists(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0;

@@ -30,8 +30,10 @@ std::string ConfigDirectory();
 // $TMPDIR (or /tmp), always ending in '/'.
 std::string TempDirectory();
 
-// The user's pictures folder from user-dirs.dirs, falling back to ~/Pictures.
+// The user's pictures and desktop folders from user-dirs.dirs, falling back
+// to ~/Pictures and ~/Desktop.
 std::string PicturesDirectory();
+std::string DesktopDirectory();
 
 bool PathExists(const std::string& path);
 bool IsDirectory(const std::string& path);

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace testsupport {
 namespace {
@@ -19,8 +20,24 @@ std::string EnvOr(const char* name, const char* fallback) {
 
 } // namespace
 
+namespace {
+
+// Test homes live in memory where the machine has it, so catalogue commits
+// do not wait on the disk; ORVANTA_TEST_TMP chooses another place.
+std::string TestBase() {
+    if (const char* chosen = std::getenv("ORVANTA_TEST_TMP")) {
+        return chosen;
+    }
+    if (access("/dev/shm", W_OK) == 0) {
+        return "/dev/shm";
+    }
+    return EnvOr("TMPDIR", "/tmp");
+}
+
+} // namespace
+
 ScopedTestHome::ScopedTestHome() {
-    std::string base = EnvOr("TMPDIR", "/tmp");
+    std::string base = TestBase();
     std::string pattern = base + "/orvanta-test-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
