@@ -2,6 +2,7 @@
 
 #include "app/FirstRun.h"
 #include "catalogue/Catalog.h"
+#include "files/CachePaths.h"
 #include "platform/CrashHandler.h"
 #include "platform/Http.h"
 #include "platform/MessageBox.h"
@@ -71,6 +72,7 @@ void CHarbinorApp::SettlePaths() {
     m_catalogPath = platform::JoinPath(m_dataDirectory, "db.db3");
     catalogue::SetCatalogPath(m_catalogPath);
     m_thumbnailDir = platform::JoinPath(m_dataDirectory, "Thumbs");
+    files::SetThumbnailDir(m_thumbnailDir);
 }
 
 void CHarbinorApp::OpenAndUpgradeCatalog() {

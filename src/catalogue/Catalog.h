@@ -19,8 +19,7 @@
 
 class CFileObjectRegistry;
 class CFileObjectPtr;
-template <class T, class ARG>
-class Table;
+template <class T, class ARG> class Table;
 
 namespace catalogue {
 
@@ -78,6 +77,9 @@ public:
     // The new folder's id; -1 on error.
     std::int32_t InsertFolder(const std::string& path);
     void UpdateFolderPath(std::int32_t folderId, const std::string& path);
+    // After a folder moved: every folder row below it (paths starting with
+    // oldPrefix, which ends in '/') gets newPrefix in its place.
+    void RepathFoldersBelow(const std::string& oldPrefix, const std::string& newPrefix);
 
     // ---- Albums (CatalogAlbums.cpp) ----
 

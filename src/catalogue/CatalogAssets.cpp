@@ -355,3 +355,29 @@ void CCatalog::UpdateFolderPath(std::int32_t folderId, const std::string& path) 
     } catch (const CppSQLite3Exception&) {
     }
 }
+
+void CCatalog::RepathFoldersBelow(const std::string& oldPrefix, const std::string& newPrefix) {
+    // Every path that starts with oldPrefix sorts from oldPrefix up to (not
+    // including) the prefix with its last byte raised by one.
+    if (oldPrefix.empty() || static_cast<unsigned char>(oldPrefix.back()) == 0xFF) {
+        return;
+    }
+    std::string upper = oldPrefix;
+    upper.back() = static_cast<char>(upper.back() + 1);
+    try {
+        std::vector<std::pair<std::int32_t, std::string>> rows;
+        CppSQLite3Query query = m_mainDb.Query(
+            FormatSql("SELECT id, path FROM folders WHERE path >= '%s' AND path < '%s'",
+                      EscapeSql(oldPrefix).c_str(), EscapeSql(upper).c_str()));
+        for (; !query.IsEnd(); query.Next()) {
+            rows.emplace_back(query.ColumnInt(0), query.ColumnText(1));
+        }
+        query.Finalize();
+        for (const auto& [id, path] : rows) {
+            m_mainDb.Execute(FormatSql("update folders set path='%s' where id=%d",
+                                       EscapeSql(newPrefix + path.substr(oldPrefix.size())).c_str(),
+                                       id));
+        }
+    } catch (const CppSQLite3Exception&) {
+    }
+}

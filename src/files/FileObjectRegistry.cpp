@@ -146,3 +146,37 @@ std::size_t CFileObjectRegistry::CreatedObjectCount() {
     std::lock_guard lock(m_lock);
     return m_created;
 }
+
+void CFileObjectRegistry::RekeyFolder(const std::string& oldPath, const std::string& newPath) {
+    const std::string from = NormaliseFolderPath(oldPath);
+    const std::string to = NormaliseFolderPath(newPath);
+    std::lock_guard lock(m_lock);
+    std::int32_t id = -1;
+    for (auto it = m_folderIds.begin(); it != m_folderIds.end();) {
+        if (it->first.compare(0, from.size(), from) != 0) {
+            ++it;
+            continue;
+        }
+        if (it->first.size() == from.size()) {
+            id = it->second;
+        }
+        m_folderPaths.erase(it->second);
+        it = m_folderIds.erase(it);
+    }
+    if (id != -1) {
+        m_folderIds[to] = id;
+        m_folderPaths[id] = to;
+    }
+}
+
+std::vector<CFileObjectPtr> CFileObjectRegistry::LiveObjectsBelow(const std::string& folder) {
+    const std::string prefix = NormaliseFolderPath(folder);
+    std::lock_guard lock(m_lock);
+    std::vector<CFileObjectPtr> below;
+    for (const auto& [path, handle] : m_objects) {
+        if (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0) {
+            below.push_back(handle);
+        }
+    }
+    return below;
+}

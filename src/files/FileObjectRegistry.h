@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 class CFileObjectRegistry {
 public:
@@ -38,6 +39,13 @@ public:
     // After a rename or move: the object is filed under the new path, or no
     // longer registered (and so not saved on its last release) when it is empty.
     void RekeyFileObject(const std::string& oldPath, const std::string& newPath);
+
+    // After a folder moved: the cached folder keeps its id under the new
+    // path; cached folders below the old path are forgotten (the catalogue
+    // answers for them again).
+    void RekeyFolder(const std::string& oldPath, const std::string& newPath);
+    // The live objects whose full path lies below `folder`.
+    std::vector<CFileObjectPtr> LiveObjectsBelow(const std::string& folder);
 
     static std::string NormaliseFolderPath(const std::string& path);
 

@@ -1,0 +1,27 @@
+#include "files/CachePaths.h"
+
+#include <mutex>
+
+namespace files {
+namespace {
+
+std::mutex g_mutex;
+std::string g_thumbnailDir;
+
+} // namespace
+
+void SetThumbnailDir(const std::string& dir) {
+    std::lock_guard lock(g_mutex);
+    g_thumbnailDir = dir;
+}
+
+std::string GetThumbnailDir() {
+    std::lock_guard lock(g_mutex);
+    return g_thumbnailDir;
+}
+
+std::string ThumbnailCacheFile(std::int32_t assetId) {
+    return GetThumbnailDir() + "/" + std::to_string(assetId) + ".png";
+}
+
+} // namespace files
