@@ -65,6 +65,50 @@ std::size_t NameEndFrom(std::string_view text, std::size_t pos) {
     return pos;
 }
 
+// A start tag as the parser reads it: quotes are tracked after "=", so a ">"
+// inside a quoted value does not end the tag; a "/" before the ">" makes an
+// empty-element tag when it directly follows the name, whitespace or a
+// closing quote (after an unquoted value it belongs to the value).
+struct StartTagScan {
+    std::size_t nameEnd = 0;
+    std::size_t end = std::string_view::npos; // offset of the ">", npos when unterminated
+    bool empty = false;
+};
+
+StartTagScan ScanStartTag(std::string_view text, std::size_t lt) {
+    StartTagScan scan;
+    scan.nameEnd = NameEndFrom(text, lt + 1);
+    std::size_t lastClosingQuote = std::string_view::npos;
+    bool afterEquals = false;
+    for (std::size_t j = scan.nameEnd; j < text.size(); ++j) {
+        const char c = text[j];
+        if (c == '>') {
+            scan.end = j;
+            break;
+        }
+        if (c == '=') {
+            afterEquals = true;
+        } else if (afterEquals && (c == '"' || c == '\'')) {
+            const std::size_t close = text.find(c, j + 1);
+            if (close == std::string_view::npos) {
+                return scan;
+            }
+            lastClosingQuote = close;
+            afterEquals = false;
+            j = close;
+        } else if (afterEquals && !IsSpace(c)) {
+            afterEquals = false;
+        }
+    }
+    if (scan.end == std::string_view::npos) {
+        return scan;
+    }
+    const std::size_t slash = scan.end - 1;
+    scan.empty = text[slash] == '/' && (slash == scan.nameEnd || IsSpace(text[slash - 1]) ||
+                                        lastClosingQuote == slash - 1);
+    return scan;
+}
+
 } // namespace
 
 // One pass over the text with a stack of open elements.
@@ -181,39 +225,13 @@ private:
     }
 
     std::size_t StartTag(std::size_t i) {
-        const std::size_t n = m_text.size();
-        const std::size_t nameEnd = NameEndFrom(m_text, i + 1);
-        std::size_t j = nameEnd;
-        std::size_t lastClosingQuote = std::string_view::npos;
-        bool afterEquals = false;
-        while (j < n) {
-            const char c = m_text[j];
-            if (c == '>') {
-                break;
-            }
-            if (c == '=') {
-                afterEquals = true;
-            } else if (afterEquals && (c == '"' || c == '\'')) {
-                const std::size_t close = m_text.find(c, j + 1);
-                if (close == std::string_view::npos) {
-                    j = n;
-                    break;
-                }
-                lastClosingQuote = close;
-                afterEquals = false;
-                j = close;
-            } else if (afterEquals && !IsSpace(c)) {
-                afterEquals = false;
-            }
-            ++j;
-        }
-        if (j >= n) {
+        const StartTagScan tag = ScanStartTag(m_text, i);
+        if (tag.end == std::string_view::npos) {
             return Unterminated("Element tag", i);
         }
-        const std::size_t slash = j - 1;
-        const bool empty =
-            m_text[slash] == '/' &&
-            (slash == nameEnd || IsSpace(m_text[slash - 1]) || lastClosingQuote == slash - 1);
+        const std::size_t j = tag.end;
+        const std::size_t nameEnd = tag.nameEnd;
+        const bool empty = tag.empty;
 
         const std::uint32_t parent = m_stack.empty() ? 0 : m_stack.back();
         const std::uint32_t index = m_doc.NewRecord();
@@ -371,6 +389,7 @@ private:
     }
 
     std::size_t Unterminated(const char* kind, std::size_t i) {
+        m_doc.m_openTail = static_cast<std::uint32_t>(i);
         NodeError(Format("%s at offset %d unterminated", {kind, Offset(i)}));
         return m_text.size();
     }
@@ -450,6 +469,7 @@ CXmlDocument::~CXmlDocument() = default;
 bool CXmlDocument::SetDocumentText(std::string_view text) {
     m_text.assign(text);
     m_error.clear();
+    m_openTail = kNoOffset;
     ClearIndex();
     ResetPosition();
     if (m_text.size() >= kMaxTextLength) {
@@ -843,6 +863,9 @@ void CXmlDocument::Splice(std::uint32_t offset, std::uint32_t removed, std::stri
         }
     }
     Record(0).length = static_cast<std::uint32_t>(m_text.size());
+    if (m_openTail != kNoOffset && m_openTail >= offset) {
+        m_openTail = static_cast<std::uint32_t>(m_openTail + delta);
+    }
 }
 
 bool CXmlDocument::SetAttributeOn(std::uint32_t index, std::string_view name,
@@ -874,6 +897,17 @@ bool CXmlDocument::SetAttributeOn(std::uint32_t index, std::string_view name,
         inserted = " " + std::string(name) + "=" + quoted;
     }
     if (m_text.size() - removed + inserted.size() >= kMaxTextLength) {
+        return false;
+    }
+    // A tag of stray characters (a "/" after a valueless attribute, say)
+    // could read as another kind of tag once changed: leave such tags alone.
+    const std::string_view oldTag =
+        std::string_view(m_text).substr(record.start, record.startTagLength);
+    std::string newTag(oldTag);
+    newTag.replace(offset - record.start, removed, inserted);
+    const StartTagScan oldScan = ScanStartTag(oldTag, 0);
+    const StartTagScan newScan = ScanStartTag(newTag, 0);
+    if (newScan.end != newTag.size() - 1 || newScan.empty != oldScan.empty) {
         return false;
     }
     const auto delta = static_cast<std::int64_t>(inserted.size()) - removed;
@@ -929,6 +963,8 @@ std::uint32_t CXmlDocument::AppendUnder(std::uint32_t parent, std::uint32_t afte
         if (next == m_text.size() || m_text[next] == '<') {
             offset = static_cast<std::uint32_t>(next);
         }
+        // A node left unterminated at the end would swallow the new element.
+        offset = std::min(offset, m_openTail);
         const bool ownerHasNoContent =
             parent != 0 && owner.length == owner.startTagLength + owner.endTagLength;
         inserted = (ownerHasNoContent ? "\r\n" : "") + element + "\r\n";

@@ -125,8 +125,12 @@ private:
     void Splice(std::uint32_t offset, std::uint32_t removed, std::string_view inserted);
     void LinkAfter(std::uint32_t parent, std::uint32_t after, std::uint32_t index);
 
+    static constexpr std::uint32_t kNoOffset = 0xFFFFFFFFu;
+
     std::string m_text;
     std::string m_error;
+    // Start of a node that runs unterminated to the end of the text, if any.
+    std::uint32_t m_openTail = kNoOffset;
     std::uint32_t m_documentFlags = 0;
 
     // Segment k holds records k * kSegmentSize onwards; only the last one may

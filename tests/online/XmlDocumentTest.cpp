@@ -383,3 +383,55 @@ TEST(XmlDocument, ManyEditsKeepTheIndexTrue) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(XmlDocument, EditsOfBrokenDocumentsKeepTheIndexTrue) {
+    struct Case {
+        const char* text;
+        const char* expected;
+    };
+    // Top-level appends go before a node left unterminated at the end.
+    const Case cases[] = {
+        {"<a/><!-- open", "<a/><n/>\r\n<!-- open"},
+        {"<a/><b x='", "<a/><n/>\r\n<b x='"},
+        {"<a/><", "<a/><n/>\r\n<"},
+        {"<a/>", "<a/><n/>\r\n"},
+    };
+    for (const Case& c : cases) {
+        CXmlDocument doc(c.text);
+        ASSERT_TRUE(doc.AppendElement("n")) << c.text;
+        EXPECT_EQ(doc.GetDocumentText(), c.expected);
+        ExpectIndexMatchesFreshParse(doc);
+    }
+
+    CXmlDocument crossed("<r><a><b></r>< x");
+    ASSERT_TRUE(crossed.FindElement("r"));
+    ASSERT_TRUE(crossed.FindChildElement("a"));
+    ASSERT_TRUE(crossed.EnterElement());
+    ASSERT_TRUE(crossed.AppendElement("n", "v"));
+    ASSERT_TRUE(crossed.LeaveElement());
+    ASSERT_TRUE(crossed.AppendChildElement("m"));
+    ExpectIndexMatchesFreshParse(crossed);
+}
+
+TEST(XmlDocument, AttributesOfStrayTagsAreLeftAlone) {
+    // "b/" reads as an attribute without value, so "a" is no empty element;
+    // a value for b would turn the tag into one.
+    CXmlDocument doc("<r><a b/></a></r>");
+    ASSERT_TRUE(doc.FindElement("r"));
+    ASSERT_TRUE(doc.FindChildElement("a"));
+    EXPECT_FALSE(doc.SetChildAttribute("b", "1"));
+    EXPECT_FALSE(doc.SetChildAttribute("c", "1"));
+    EXPECT_EQ(doc.GetDocumentText(), "<r><a b/></a></r>");
+
+    CXmlDocument unquoted("<r><a x=1/></a></r>");
+    ASSERT_TRUE(unquoted.FindElement("r"));
+    ASSERT_TRUE(unquoted.FindChildElement("a"));
+    EXPECT_EQ(unquoted.GetChildAttribute("x"), "1/");
+    EXPECT_TRUE(unquoted.SetChildAttribute("y", "2"));
+    EXPECT_EQ(unquoted.GetDocumentText(), "<r><a x=1/ y=\"2\"></a></r>");
+    ExpectIndexMatchesFreshParse(unquoted);
+}
+
+} // namespace
