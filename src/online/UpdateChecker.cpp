@@ -1,5 +1,6 @@
 #include "online/UpdateChecker.h"
 
+#include "online/Concat.h"
 #include "online/NetworkText.h"
 #include "online/Strings.h"
 #include "online/XmlDocument.h"
@@ -76,12 +77,18 @@ std::uint16_t ToVersionPart(const std::string& text) {
     return static_cast<std::uint16_t>(std::strtol(text.c_str(), nullptr, 10));
 }
 
-std::string ReplaceLineBreaks(std::string notes) {
-    for (std::size_t pos = notes.find("\\n"); pos != std::string::npos;
-         pos = notes.find("\\n", pos + 1)) {
-        notes.replace(pos, 2, "\n");
+std::string ReplaceLineBreaks(std::string_view notes) {
+    std::string out;
+    out.reserve(notes.size());
+    for (std::size_t pos = 0; pos < notes.size(); ++pos) {
+        if (notes[pos] == '\\' && pos + 1 < notes.size() && notes[pos + 1] == 'n') {
+            out += '\n';
+            ++pos;
+            continue;
+        }
+        out += notes[pos];
     }
-    return notes;
+    return out;
 }
 
 std::string Trimmed(const std::string& text) {
@@ -115,16 +122,16 @@ std::string Sha256Hex(const std::string& bytes) {
 }
 
 std::string FormatNewVersionMessage(const std::string& notes) {
-    std::string text = kNewVersionMessage;
-    text.replace(text.find("%s"), 2, notes);
-    return text;
+    const std::string_view text = kNewVersionMessage;
+    const std::size_t at = text.find("%s");
+    return Concat({text.substr(0, at), notes, text.substr(at + 2)});
 }
 
 // Writes the installer under a unique "QV" name in the temporary folder,
 // keeping the location's extension. Returns the path, or "" on failure
 // (nothing is left behind then).
 std::string WriteTemporaryFile(const std::string& contents, const std::string& extension) {
-    std::string pattern = platform::TempDirectory() + "QVXXXXXX" + extension;
+    std::string pattern = Concat({platform::TempDirectory(), "QVXXXXXX", extension});
     const int fd = mkstemps(pattern.data(), static_cast<int>(extension.size()));
     if (fd < 0) {
         return {};

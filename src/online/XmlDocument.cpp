@@ -1,5 +1,6 @@
 #include "online/XmlDocument.h"
 
+#include "online/Concat.h"
 #include "online/XmlText.h"
 
 #include <algorithm>
@@ -873,7 +874,7 @@ bool CXmlDocument::SetAttributeOn(std::uint32_t index, std::string_view name,
     if (index == 0 || !IsUsableName(name)) {
         return false;
     }
-    const std::string quoted = "\"" + XmlEscapeAttribute(value) + "\"";
+    const std::string quoted = Concat({"\"", XmlEscapeAttribute(value), "\""});
     ElementRecord& record = Record(index);
     AttributeReader reader(m_text, record.start, record.start + record.startTagLength - 1);
     AttributeSpan span;
@@ -891,10 +892,10 @@ bool CXmlDocument::SetAttributeOn(std::uint32_t index, std::string_view name,
         inserted = quoted;
     } else if (found) {
         offset = static_cast<std::uint32_t>(span.nameEnd);
-        inserted = "=" + quoted;
+        inserted = Concat({"=", quoted});
     } else {
         offset = static_cast<std::uint32_t>(reader.InsertionPoint());
-        inserted = " " + std::string(name) + "=" + quoted;
+        inserted = Concat({" ", name, "=", quoted});
     }
     if (m_text.size() - removed + inserted.size() >= kMaxTextLength) {
         return false;
@@ -931,13 +932,9 @@ std::uint32_t CXmlDocument::AppendUnder(std::uint32_t parent, std::uint32_t afte
     if (!IsUsableName(name) || (Record(parent).flagsAndLevel & kNotEnded) != 0) {
         return 0;
     }
-    std::string element = "<" + std::string(name);
-    if (value.empty()) {
-        element += "/>";
-    } else {
-        element += ">" + (asCData ? XmlCData(value) : XmlEscapeText(value)) + "</" +
-                   std::string(name) + ">";
-    }
+    const std::string content = asCData ? XmlCData(value) : XmlEscapeText(value);
+    const std::string element = value.empty() ? Concat({"<", name, "/>"})
+                                              : Concat({"<", name, ">", content, "</", name, ">"});
     const auto startTagLength =
         static_cast<std::uint32_t>(value.empty() ? element.size() : name.size() + 2);
     const auto endTagLength = static_cast<std::uint32_t>(value.empty() ? 0 : name.size() + 3);
@@ -951,7 +948,7 @@ std::uint32_t CXmlDocument::AppendUnder(std::uint32_t parent, std::uint32_t afte
         // "<parent/>" opens into three lines: start tag, new element, end tag.
         offset = owner.start + owner.startTagLength - 2;
         removed = 1;
-        inserted = ">\r\n" + element + "\r\n</" + std::string(NameAt(parent));
+        inserted = Concat({">\r\n", element, "\r\n</", NameAt(parent)});
         elementStart = offset + 3;
     } else {
         offset = after != 0 ? Record(after).start + Record(after).length
@@ -967,7 +964,7 @@ std::uint32_t CXmlDocument::AppendUnder(std::uint32_t parent, std::uint32_t afte
         offset = std::min(offset, m_openTail);
         const bool ownerHasNoContent =
             parent != 0 && owner.length == owner.startTagLength + owner.endTagLength;
-        inserted = (ownerHasNoContent ? "\r\n" : "") + element + "\r\n";
+        inserted = Concat({ownerHasNoContent ? "\r\n" : "", element, "\r\n"});
         elementStart = offset + (ownerHasNoContent ? 2 : 0);
     }
     if (m_text.size() - removed + inserted.size() >= kMaxTextLength) {
