@@ -869,52 +869,55 @@ void CXmlDocument::Splice(std::uint32_t offset, std::uint32_t removed, std::stri
     }
 }
 
+CXmlDocument::Insertion CXmlDocument::PlanAttribute(std::uint32_t index, std::string_view name,
+                                                    std::string_view value) const {
+    const std::string quoted = Concat({"\"", XmlEscapeAttribute(value), "\""});
+    const ElementRecord& record = Record(index);
+    AttributeReader reader(m_text, record.start, record.start + record.startTagLength - 1);
+    AttributeSpan span;
+    bool found = false;
+    while (!found && reader.Next(span)) {
+        found = NamesEqual(
+            std::string_view(m_text).substr(span.nameBegin, span.nameEnd - span.nameBegin), name);
+    }
+    Insertion plan;
+    if (found && span.valueEnd > span.nameEnd) {
+        plan.offset = static_cast<std::uint32_t>(span.valueBegin);
+        plan.removed = static_cast<std::uint32_t>(span.valueEnd - span.valueBegin);
+        plan.text = quoted;
+    } else if (found) {
+        plan.offset = static_cast<std::uint32_t>(span.nameEnd);
+        plan.text = Concat({"=", quoted});
+    } else {
+        plan.offset = static_cast<std::uint32_t>(reader.InsertionPoint());
+        plan.text = Concat({" ", name, "=", quoted});
+    }
+    return plan;
+}
+
 bool CXmlDocument::SetAttributeOn(std::uint32_t index, std::string_view name,
                                   std::string_view value) {
     if (index == 0 || !IsUsableName(name)) {
         return false;
     }
-    const std::string quoted = Concat({"\"", XmlEscapeAttribute(value), "\""});
-    ElementRecord& record = Record(index);
-    AttributeReader reader(m_text, record.start, record.start + record.startTagLength - 1);
-    AttributeSpan span;
-    std::uint32_t offset = 0, removed = 0;
-    std::string inserted;
-    bool found = false;
-    while (!found && reader.Next(span)) {
-        const std::string_view existing(m_text.data() + span.nameBegin,
-                                        span.nameEnd - span.nameBegin);
-        found = NamesEqual(existing, name);
-    }
-    if (found && span.valueEnd > span.nameEnd) {
-        offset = static_cast<std::uint32_t>(span.valueBegin);
-        removed = static_cast<std::uint32_t>(span.valueEnd - span.valueBegin);
-        inserted = quoted;
-    } else if (found) {
-        offset = static_cast<std::uint32_t>(span.nameEnd);
-        inserted = Concat({"=", quoted});
-    } else {
-        offset = static_cast<std::uint32_t>(reader.InsertionPoint());
-        inserted = Concat({" ", name, "=", quoted});
-    }
-    if (m_text.size() - removed + inserted.size() >= kMaxTextLength) {
+    const Insertion plan = PlanAttribute(index, name, value);
+    if (m_text.size() - plan.removed + plan.text.size() >= kMaxTextLength) {
         return false;
     }
     // A tag of stray characters (a "/" after a valueless attribute, say)
     // could read as another kind of tag once changed: leave such tags alone.
+    const ElementRecord& record = Record(index);
     const std::string_view oldTag =
         std::string_view(m_text).substr(record.start, record.startTagLength);
     std::string newTag(oldTag);
-    newTag.replace(offset - record.start, removed, inserted);
+    newTag.replace(plan.offset - record.start, plan.removed, plan.text);
     const StartTagScan oldScan = ScanStartTag(oldTag, 0);
     const StartTagScan newScan = ScanStartTag(newTag, 0);
     if (newScan.end != newTag.size() - 1 || newScan.empty != oldScan.empty) {
         return false;
     }
-    const auto delta = static_cast<std::int64_t>(inserted.size()) - removed;
-    Splice(offset, removed, inserted);
-    ElementRecord& changed = Record(index);
-    changed.startTagLength = static_cast<std::uint32_t>(changed.startTagLength + delta);
+    Splice(plan.offset, plan.removed, plan.text);
+    Record(index).startTagLength = static_cast<std::uint32_t>(newTag.size());
     return true;
 }
 
@@ -926,6 +929,37 @@ bool CXmlDocument::SetChildAttribute(std::string_view name, std::string_view val
     return SetAttributeOn(m_child, name, value);
 }
 
+CXmlDocument::Insertion CXmlDocument::PlanInsertion(std::uint32_t parent, std::uint32_t after,
+                                                    const std::string& element) const {
+    const ElementRecord& owner = Record(parent);
+    Insertion plan;
+    if (parent != 0 && owner.endTagLength == 0) {
+        // "<parent/>" opens into three lines: start tag, new element, end tag.
+        plan.opensParent = true;
+        plan.offset = owner.start + owner.startTagLength - 2;
+        plan.removed = 1;
+        plan.text = Concat({">\r\n", element, "\r\n</", NameAt(parent)});
+        plan.elementStart = plan.offset + 3;
+        return plan;
+    }
+    std::uint32_t offset = after != 0 ? Record(after).start + Record(after).length
+                                      : owner.start + owner.length - owner.endTagLength;
+    std::size_t next = offset;
+    while (next < m_text.size() && IsSpace(m_text[next])) {
+        ++next;
+    }
+    if (next == m_text.size() || m_text[next] == '<') {
+        offset = static_cast<std::uint32_t>(next);
+    }
+    // A node left unterminated at the end would swallow the new element.
+    plan.offset = std::min(offset, m_openTail);
+    const bool ownerHasNoContent =
+        parent != 0 && owner.length == owner.startTagLength + owner.endTagLength;
+    plan.text = Concat({ownerHasNoContent ? "\r\n" : "", element, "\r\n"});
+    plan.elementStart = plan.offset + (ownerHasNoContent ? 2 : 0);
+    return plan;
+}
+
 std::uint32_t CXmlDocument::AppendUnder(std::uint32_t parent, std::uint32_t after,
                                         std::string_view name, std::string_view value,
                                         bool asCData) {
@@ -935,53 +969,23 @@ std::uint32_t CXmlDocument::AppendUnder(std::uint32_t parent, std::uint32_t afte
     const std::string content = asCData ? XmlCData(value) : XmlEscapeText(value);
     const std::string element = value.empty() ? Concat({"<", name, "/>"})
                                               : Concat({"<", name, ">", content, "</", name, ">"});
-    const auto startTagLength =
-        static_cast<std::uint32_t>(value.empty() ? element.size() : name.size() + 2);
-    const auto endTagLength = static_cast<std::uint32_t>(value.empty() ? 0 : name.size() + 3);
-    const auto elementLength = static_cast<std::uint32_t>(element.size());
-
-    const ElementRecord& owner = Record(parent);
-    const bool ownerIsEmptyTag = parent != 0 && owner.endTagLength == 0;
-    std::uint32_t offset, removed = 0, elementStart;
-    std::string inserted;
-    if (ownerIsEmptyTag) {
-        // "<parent/>" opens into three lines: start tag, new element, end tag.
-        offset = owner.start + owner.startTagLength - 2;
-        removed = 1;
-        inserted = Concat({">\r\n", element, "\r\n</", NameAt(parent)});
-        elementStart = offset + 3;
-    } else {
-        offset = after != 0 ? Record(after).start + Record(after).length
-                            : owner.start + owner.length - owner.endTagLength;
-        std::size_t next = offset;
-        while (next < m_text.size() && IsSpace(m_text[next])) {
-            ++next;
-        }
-        if (next == m_text.size() || m_text[next] == '<') {
-            offset = static_cast<std::uint32_t>(next);
-        }
-        // A node left unterminated at the end would swallow the new element.
-        offset = std::min(offset, m_openTail);
-        const bool ownerHasNoContent =
-            parent != 0 && owner.length == owner.startTagLength + owner.endTagLength;
-        inserted = Concat({ownerHasNoContent ? "\r\n" : "", element, "\r\n"});
-        elementStart = offset + (ownerHasNoContent ? 2 : 0);
-    }
-    if (m_text.size() - removed + inserted.size() >= kMaxTextLength) {
+    const Insertion plan = PlanInsertion(parent, after, element);
+    if (m_text.size() - plan.removed + plan.text.size() >= kMaxTextLength) {
         return 0;
     }
-    Splice(offset, removed, inserted);
-    if (ownerIsEmptyTag) {
+    Splice(plan.offset, plan.removed, plan.text);
+    if (plan.opensParent) {
         ElementRecord& opened = Record(parent);
         opened.startTagLength -= 1;
         opened.endTagLength = static_cast<std::uint32_t>(NameAt(parent).size() + 3);
     }
     const std::uint32_t index = NewRecord();
     ElementRecord& record = Record(index);
-    record.start = elementStart;
-    record.length = elementLength;
-    record.startTagLength = startTagLength;
-    record.endTagLength = endTagLength;
+    record.start = plan.elementStart;
+    record.length = static_cast<std::uint32_t>(element.size());
+    record.startTagLength =
+        static_cast<std::uint32_t>(value.empty() ? element.size() : name.size() + 2);
+    record.endTagLength = static_cast<std::uint32_t>(value.empty() ? 0 : name.size() + 3);
     if (parent != 0) {
         record.flagsAndLevel =
             std::min<std::uint32_t>((Record(parent).flagsAndLevel & kLevelMask) + 1, kLevelMask);

@@ -119,6 +119,18 @@ private:
     std::string AttributeOf(std::uint32_t index, std::string_view name) const;
     std::string TextOf(std::uint32_t index) const;
     bool SetAttributeOn(std::uint32_t index, std::string_view name, std::string_view value);
+    // A splice an edit makes: where, how much it replaces, and with what.
+    struct Insertion {
+        std::uint32_t offset = 0;
+        std::uint32_t removed = 0;
+        std::string text;
+        std::uint32_t elementStart = 0; // of a new element
+        bool opensParent = false;       // an empty-element parent gets an end tag
+    };
+    Insertion PlanAttribute(std::uint32_t index, std::string_view name,
+                            std::string_view value) const;
+    Insertion PlanInsertion(std::uint32_t parent, std::uint32_t after,
+                            const std::string& element) const;
     std::uint32_t AppendUnder(std::uint32_t parent, std::uint32_t after, std::string_view name,
                               std::string_view value, bool asCData);
 

@@ -39,10 +39,10 @@ size_t AppendBody(char* data, size_t size, size_t count, void* user) {
 } // namespace
 
 CommunityServerProcess::CommunityServerProcess(const std::string& dataDirectory,
-                                               const std::string& logPath)
+                                               const std::string& logPath, int port)
     : m_logPath(logPath) {
     const std::string program = BinDir() + "/orvanta-community-server";
-    std::vector<std::string> args{program, "--port", "0", "--data", dataDirectory};
+    std::vector<std::string> args{program, "--port", std::to_string(port), "--data", dataDirectory};
     std::vector<char*> argv;
     for (std::string& arg : args) {
         argv.push_back(arg.data());
@@ -73,6 +73,7 @@ CommunityServerProcess::CommunityServerProcess(const std::string& dataDirectory,
         int status = 0;
         if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
             m_pid = -1; // it ended without listening
+            m_exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

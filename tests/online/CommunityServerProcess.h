@@ -11,13 +11,16 @@ namespace testsupport {
 
 class CommunityServerProcess {
 public:
-    // The server's output goes to logPath.
-    CommunityServerProcess(const std::string& dataDirectory, const std::string& logPath);
+    // The server's output goes to logPath; port 0 lets it take a free one.
+    CommunityServerProcess(const std::string& dataDirectory, const std::string& logPath,
+                           int port = 0);
     ~CommunityServerProcess();
     CommunityServerProcess(const CommunityServerProcess&) = delete;
     CommunityServerProcess& operator=(const CommunityServerProcess&) = delete;
 
     bool Started() const { return m_port > 0; }
+    // The exit status when the server ended by itself before listening, else -1.
+    int ExitStatus() const { return m_exitStatus; }
     int Port() const { return m_port; }
     std::string BaseUrl() const;
     // Everything the server printed so far.
@@ -32,6 +35,7 @@ private:
     std::string m_logPath;
     pid_t m_pid = -1;
     int m_port = -1;
+    int m_exitStatus = -1;
 };
 
 struct HttpReply {

@@ -72,4 +72,16 @@ TEST_F(CommunityServerTest, AcceptsTheFirstRunNoticeAndLogsIt) {
     EXPECT_TRUE(server.WaitForLog("POST /default/firstrun 200")) << server.Log();
 }
 
+TEST_F(CommunityServerTest, APortInUseEndsTheServerWithAMessage) {
+    testsupport::CommunityServerProcess first(m_data, m_home.Root() + "/first.log");
+    ASSERT_TRUE(first.Started()) << first.Log();
+    testsupport::CommunityServerProcess second(m_data, m_home.Root() + "/second.log", first.Port());
+    EXPECT_FALSE(second.Started());
+    EXPECT_EQ(second.ExitStatus(), 1);
+    EXPECT_NE(second.Log().find("cannot listen on 127.0.0.1:" + std::to_string(first.Port())),
+              std::string::npos)
+        << second.Log();
+    EXPECT_EQ(testsupport::HttpGet(first.BaseUrl() + "/update.php").status, 200);
+}
+
 } // namespace

@@ -2,9 +2,17 @@
 
 #include <ostream>
 
+#include <sys/socket.h>
+
 namespace community {
 
 CommunityServer::CommunityServer(std::ostream& log) : m_log(log) {
+    // The library's default also sets SO_REUSEPORT, which lets a second
+    // server share a port that is in use; a taken port must fail instead.
+    m_server.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     m_server.set_logger([this](const httplib::Request& request, const httplib::Response& response) {
         std::lock_guard lock(m_logMutex);
         m_log << request.method << ' ' << request.path << ' ' << response.status << std::endl;
