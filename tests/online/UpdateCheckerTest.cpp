@@ -266,4 +266,60 @@ TEST(ProgramVersion, ReadFromTheProjectVersion) {
     EXPECT_LT((ProgramVersion{1, 2, 3, 4}), (ProgramVersion{1, 2, 4, 0}));
 }
 
+// Puts a stand-in xdg-open first on PATH for the length of a test.
+class ScopedFakeXdgOpen {
+public:
+    ScopedFakeXdgOpen(const std::string& directory, int exitCode) : m_record(directory + "/args") {
+        std::filesystem::create_directories(directory);
+        const std::string script = directory + "/xdg-open";
+        testsupport::WriteFile(script,
+                               "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" +
+                                   m_record + "'\nexit " + std::to_string(exitCode) + "\n");
+        std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+        const char* path = std::getenv("PATH");
+        m_oldPath = path != nullptr ? path : "";
+        setenv("PATH", (directory + ":" + m_oldPath).c_str(), 1);
+    }
+    ~ScopedFakeXdgOpen() { setenv("PATH", m_oldPath.c_str(), 1); }
+
+    // One line per argument xdg-open was given.
+    std::string Arguments() const { return testsupport::ReadFile(m_record); }
+
+private:
+    std::string m_record;
+    std::string m_oldPath;
+};
+
+TEST(OpenWithDesktop, HandsTheFileToXdgOpenAsOneArgument) {
+    testsupport::ScopedTestHome home;
+    const std::string file = home.Temp() + "/QV name with 'quotes'.deb";
+    testsupport::WriteFile(file, "x");
+    {
+        ScopedFakeXdgOpen opener(home.Root() + "/bin-ok", 0);
+        EXPECT_TRUE(online::OpenWithDesktop(file));
+        EXPECT_EQ(opener.Arguments(), file + "\n");
+    }
+    {
+        ScopedFakeXdgOpen opener(home.Root() + "/bin-fail", 4);
+        EXPECT_FALSE(online::OpenWithDesktop(file)) << "no handler for the type";
+    }
+    const char* path = std::getenv("PATH");
+    const std::string oldPath = path != nullptr ? path : "";
+    setenv("PATH", home.Root().c_str(), 1);
+    EXPECT_FALSE(online::OpenWithDesktop(file)) << "no xdg-open at all";
+    setenv("PATH", oldPath.c_str(), 1);
+}
+
+TEST_F(UpdateCheckerTest, StartUpEntryPointUsesTheSettingAndTheDesktop) {
+    Serve(Description("99.0.0.0", "n", kLocation));
+    ASSERT_TRUE(
+        platform::AppSettings().WriteString("", "UpdateURL", m_server->BaseUrl() + "/update.php"));
+    ScopedFakeXdgOpen opener(m_home.Root() + "/bin", 0);
+    m_boxes->QueueAnswer(MessageBoxAnswer::Yes);
+    EXPECT_EQ(online::RunUpdateCheck(), 1);
+    const std::string opened = opener.Arguments();
+    ASSERT_FALSE(opened.empty());
+    EXPECT_EQ(testsupport::ReadFile(opened.substr(0, opened.size() - 1)), kInstaller);
+}
+
 } // namespace
