@@ -278,6 +278,11 @@ int CUpdateChecker::Run() {
 }
 
 bool CUpdateChecker::ReadDescription(const std::string& text) {
+    m_newVersion = {};
+    m_notes.clear();
+    m_location.clear();
+    m_sha256.clear();
+    m_hasSha256 = false;
     CXmlDocument doc(text);
     if (!doc.FindElement("update")) {
         return false;

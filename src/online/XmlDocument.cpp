@@ -729,9 +729,9 @@ private:
         }
         span.valueBegin = p;
         if (p < m_end && (m_text[p] == '"' || m_text[p] == '\'')) {
-            const std::size_t close = m_text.find(m_text[p], p + 1);
+            const std::size_t close = m_text.substr(0, m_end).find(m_text[p], p + 1);
             span.quoted = true;
-            p = (close == std::string_view::npos || close >= m_end) ? m_end : close + 1;
+            p = close == std::string_view::npos ? m_end : close + 1;
         } else {
             while (p < m_end && !IsSpace(m_text[p])) {
                 ++p;
