@@ -8,10 +8,11 @@ packages=(
     libsqlite3-dev
     libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev libraw-dev libmng-dev
     libexiv2-dev
-    libcurl4-openssl-dev
+    libcurl4-openssl-dev libssl-dev
     qt6-base-dev
     libcups2-dev
     libcpp-httplib-dev
+    libxml2-utils
     imagemagick
 )
 
