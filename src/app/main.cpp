@@ -1,6 +1,7 @@
 // The orvanta executable: the Qt application around the application object.
 
 #include "app/HarbinorApp.h"
+#include "online/UpdateChecker.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(ORVANTA_VERSION));
 
     CHarbinorApp app;
+    app.SetUpdateCheck(online::RunUpdateCheck);
     if (!app.InitInstance()) {
         return app.ExitInstance();
     }

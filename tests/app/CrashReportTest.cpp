@@ -32,7 +32,8 @@ TEST(CrashReport, AFatalSignalLeavesOneReportWithTheSignalAndABacktrace) {
     testsupport::ScopedTestHome home;
     // No first-run request leaves the machine.
     platform::CreateDirectories(home.ConfigHome() + "/Orvanta");
-    testsupport::WriteFile(home.ConfigHome() + "/Orvanta/Orvanta.conf", "StaticHost=127.0.0.1:1\n");
+    testsupport::WriteFile(home.ConfigHome() + "/Orvanta/Orvanta.conf",
+                           "StaticHost=127.0.0.1:1\nUpdateURL=http://127.0.0.1:1/update.php\n");
 
     pid_t pid = StartProgram();
     ASSERT_GT(pid, 0);
