@@ -27,8 +27,9 @@ struct BenchDir {
     std::string root;
     BenchDir() {
         const char* base = std::getenv("ORVANTA_BENCH_DIR");
+        static int made = 0;
         root = std::string(base != nullptr ? base : "/tmp") + "/orvanta-files-bench-" +
-               std::to_string(::getpid());
+               std::to_string(::getpid()) + "-" + std::to_string(++made);
         fs::create_directories(root);
     }
     ~BenchDir() {

@@ -65,6 +65,10 @@ public:
     // The insert's result when the image row was missing; true after an update.
     bool SaveImage(AssetRecord* object);
     bool ReadKeywordIds(AssetRecord* object);
+    // ReadImage (not exists-only) for many images at once, a few statements
+    // per batch of them instead of two per image: what the listings of
+    // thousands of search hits or album members use.
+    bool ReadImages(const std::vector<AssetRecord*>& objects);
     void WriteKeywordLinks(AssetRecord* object);
     // Removes the asset, its album and keyword links and its image row; the
     // folder and the keywords stay.
@@ -157,9 +161,11 @@ private:
     void MarkMetaModified(std::int32_t assetId);
     void DeleteAssetRows(std::int32_t assetId);
     void AddSearchResults(const std::string& statement);
-    // Fills a listed object from the columns folderid, filename, id,
-    // timesynced, timescanned, isimage, isfolder; false when its file is gone.
-    bool ListRow(const CppSQLite3Query& row, Table<CFileObjectPtr, CFileObjectPtr>& table);
+    struct ListedAsset;
+    // Turns asset rows into listed objects; the ones whose files are gone
+    // leave the catalogue instead.
+    void ListAssets(const std::vector<ListedAsset>& rows,
+                    Table<CFileObjectPtr, CFileObjectPtr>& table);
 
     std::string m_path;
     CppSQLite3DB m_searchDb;

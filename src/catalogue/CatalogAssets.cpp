@@ -3,6 +3,8 @@
 
 #include "catalogue/Catalog.h"
 
+#include <algorithm>
+#include <unordered_map>
 #include <utility>
 
 namespace {
@@ -135,6 +137,61 @@ bool CCatalog::ReadImage(AssetRecord* object, bool existsOnly) {
             ReadImageColumns(row, *object);
         }
         ReadKeywordIds(object);
+        return true;
+    } catch (const CppSQLite3Exception&) {
+        return false;
+    }
+}
+
+bool CCatalog::ReadImages(const std::vector<AssetRecord*>& objects) {
+    constexpr size_t kBatch = 500;
+    try {
+        for (size_t first = 0; first < objects.size(); first += kBatch) {
+            std::unordered_map<std::int32_t, AssetRecord*> byId;
+            std::string ids;
+            for (size_t i = first; i < std::min(objects.size(), first + kBatch); ++i) {
+                if (HasAsset(objects[i])) {
+                    byId.emplace(objects[i]->assetId, objects[i]);
+                    if (!ids.empty()) {
+                        ids += ',';
+                    }
+                    ids += std::to_string(objects[i]->assetId);
+                }
+            }
+            if (ids.empty()) {
+                continue;
+            }
+            std::unordered_map<std::int32_t, std::vector<std::int32_t>> keywords;
+            {
+                CppSQLite3Query rows = m_mainDb.Query(
+                    "SELECT width, height,type, description,title, artist,copyright, usercomment, "
+                    "equipmake, equipmodel, orientation, exposuretime, exposurebios, exposureprog, "
+                    "fnumber, isospeed, shutterspeed, aperture, brightness, maxaperture, "
+                    "meteringmode, lightsource, flash, focallength, makernote,rating,datetaken,"
+                    "assetid FROM image WHERE image.assetid IN (" +
+                    ids + ")");
+                for (; !rows.IsEnd(); rows.Next()) {
+                    auto found = byId.find(rows.ColumnInt(27));
+                    if (found != byId.end()) {
+                        ReadImageColumns(rows, *found->second);
+                        keywords[found->first]; // has an image row: its keyword ids are read
+                    }
+                }
+            }
+            CppSQLite3Query links = m_mainDb.Query(
+                "SELECT assettokeyword.assetid, keywords.id FROM keywords,assettokeyword WHERE "
+                "(assettokeyword.keywordid = keywords.id) AND (assettokeyword.assetid IN (" +
+                ids + "))");
+            for (; !links.IsEnd(); links.Next()) {
+                auto found = keywords.find(links.ColumnInt(0));
+                if (found != keywords.end()) {
+                    found->second.push_back(links.ColumnInt(1));
+                }
+            }
+            for (auto& [id, list] : keywords) {
+                byId[id]->keywordIds = std::move(list);
+            }
+        }
         return true;
     } catch (const CppSQLite3Exception&) {
         return false;

@@ -175,3 +175,38 @@ TEST(AlbumListing, ListsMembersThatExistAndDropsTheOthers) {
     EXPECT_EQ(RawColumn(c.path, "SELECT COUNT(*) FROM assettoalbum")[0], "1");
     EXPECT_EQ(RawColumn(c.path, "SELECT COUNT(*) FROM assets WHERE filename='dog.jpg'")[0], "0");
 }
+
+TEST(QuickSearch, ThousandsOfHitsAreListedWithTheirMetadata) {
+    SearchCatalog c;
+    const std::string folder = c.home.Root() + "/many/";
+    std::filesystem::create_directories(folder);
+    const std::int32_t folderId = c.registry->FolderIdForPath(folder);
+    const std::int32_t keyword = c.registry->KeywordIdForName("harbour");
+    std::string sql = "BEGIN;";
+    constexpr int kPhotos = 1203; // more than two batches
+    for (int i = 0; i < kPhotos; ++i) {
+        const std::string name = "h" + std::to_string(i) + ".jpg";
+        testsupport::WriteFile(folder + name, "x");
+        const int id = 1000 + i;
+        sql += FormatSql(
+            "INSERT INTO assets (id, folderid, filename, isimage) VALUES (%d, %d, '%s', 1);"
+            "INSERT INTO image (assetid, title, rating) VALUES (%d, 'Boat %d', 2);"
+            "INSERT INTO assettokeyword (keywordid, assetid) VALUES (%d, %d);",
+            id, folderId, name.c_str(), id, i, keyword, id);
+    }
+    RawExec(c.path, sql + "COMMIT;");
+    std::filesystem::remove(folder + "h7.jpg");
+
+    CCatalog catalog(c.path);
+    catalog.OpenMain();
+    catalog.SetRegistry(c.registry.get());
+    CFileObjectTable table;
+    catalog.QuickSearch("tag:harbour", table);
+    ASSERT_EQ(table.GetCount(), kPhotos - 1);
+    for (const auto& h : table) {
+        EXPECT_EQ(h->title, "Boat " + h->GetFileName().substr(1, h->GetFileName().size() - 5));
+        EXPECT_EQ(h->rating, 2);
+        EXPECT_EQ(h->keywordIds, std::vector<std::int32_t>{keyword});
+    }
+    EXPECT_EQ(RawColumn(c.path, "SELECT COUNT(*) FROM assets WHERE filename='h7.jpg'")[0], "0");
+}
