@@ -14,15 +14,30 @@
 
 namespace {
 
-// Fonts need a GUI application; one for the whole test run (offscreen).
-void EnsureGuiApplication() {
-    static int argc = 1;
-    static char name[] = "orvanta_imaging_tests";
-    static char* argv[] = {name, nullptr};
-    static std::unique_ptr<QGuiApplication> app;
-    if (!QGuiApplication::instance()) {
-        app = std::make_unique<QGuiApplication>(argc, argv);
+// Fonts need a GUI application (offscreen in tests). It is made and torn
+// down by a global test environment, so that it goes before Qt's own
+// statics do.
+class GuiEnvironment : public testing::Environment {
+public:
+    void SetUp() override {
+        if (!QGuiApplication::instance()) {
+            m_app = std::make_unique<QGuiApplication>(m_argc, m_argv);
+        }
     }
+    void TearDown() override { m_app.reset(); }
+
+private:
+    int m_argc = 1;
+    char m_name[24] = "orvanta_imaging_tests";
+    char* m_argv[2] = {m_name, nullptr};
+    std::unique_ptr<QGuiApplication> m_app;
+};
+
+[[maybe_unused]] testing::Environment* const kGuiEnvironment =
+    testing::AddGlobalTestEnvironment(new GuiEnvironment);
+
+void EnsureGuiApplication() {
+    ASSERT_NE(QGuiApplication::instance(), nullptr);
 }
 
 QImage Canvas(int w, int h, QColor fill) {
