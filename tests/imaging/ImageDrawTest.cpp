@@ -21,6 +21,9 @@ class GuiEnvironment : public testing::Environment {
 public:
     void SetUp() override {
         if (!QGuiApplication::instance()) {
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+            }
             m_app = std::make_unique<QGuiApplication>(m_argc, m_argv);
         }
     }

@@ -67,6 +67,18 @@ TEST(ImageCreate, DefaultsOfTheSettings) {
     EXPECT_FALSE(image.SelectionIsValid());
 }
 
+TEST(ImageCreate, ResolutionGoesIntoTheHeader) {
+    CxImage image(2, 2, 24);
+    EXPECT_EQ(image.GetHeader().xPelsPerMeter, 3779); // 96 dpi
+    image.SetXDPI(300);
+    EXPECT_EQ(image.GetHeader().xPelsPerMeter, 11811);
+    image.SetYDPI(0x7fffffff); // a file's absurd claim saturates
+    EXPECT_EQ(image.GetYDPI(), 0x7fffffff);
+    EXPECT_EQ(image.GetHeader().yPelsPerMeter, 0x7fffffff);
+    image.SetXDPI(-5);
+    EXPECT_EQ(image.GetXDPI(), 96);
+}
+
 TEST(ImagePixels, RowsAreBottomUpAndPacked) {
     CxImage one(10, 2, 1);
     one.SetPixelIndex(0, 0, 1);
