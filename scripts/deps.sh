@@ -12,7 +12,7 @@ packages=(
     qt6-base-dev
     libcups2-dev
     libcpp-httplib-dev
-    imagemagick
+    imagemagick libvips-tools
 )
 
 missing=()
