@@ -88,8 +88,10 @@ std::vector<Span> FixedSpans(std::uint32_t from, std::uint32_t to) {
     return spans;
 }
 
+// Rounds half up after clamping (so no floor call is needed).
 std::uint8_t ToByte(float v) {
-    return static_cast<std::uint8_t>(std::clamp(std::floor(v + 0.5f), 0.0f, 255.0f));
+    v = v < 0.0f ? 0.0f : (v > 255.0f ? 255.0f : v);
+    return static_cast<std::uint8_t>(static_cast<int>(v + 0.5f));
 }
 
 } // namespace
