@@ -200,6 +200,12 @@ TEST(ImageFile, DetectionFromContentAndErrorTexts) {
 
     EXPECT_FALSE(image.LoadFile(home.Temp() + "/missing.jpg"));
     EXPECT_NE(image.GetLastError().find("cannot open"), std::string::npos);
+    EXPECT_FALSE(image.LoadFile(home.Temp()));
+    EXPECT_NE(image.GetLastError().find("not a file"), std::string::npos);
+    const std::string empty = home.Temp() + "/empty.jpg";
+    ASSERT_TRUE(imagingtest::WriteBytes(empty, {}));
+    EXPECT_FALSE(image.LoadFile(empty));
+    EXPECT_EQ(image.GetLastError(), "Decode: Unknown or wrong format");
 }
 
 TEST(ImageFile, SaveWritesFilesAndFailsCleanly) {
