@@ -74,8 +74,13 @@ bool CxImage::CheckDimensions(std::uint64_t width, std::uint64_t height, std::ui
         return false;
     }
     const std::uint64_t bits = RoundBpp(bpp);
-    // Divide rather than multiply so that nothing overflows.
-    return width <= (kCreationLimitBits - 1) / bits / height;
+    // Divide rather than multiply so that nothing overflows. Rows are
+    // padded to 32 bits, so a narrow picture takes far more memory than
+    // width × height × bits says (one pixel wide and two billion rows high
+    // would be 8 GB): the stored size must stay below the limit too.
+    const std::uint64_t rowBits = (width * bits + 31) / 32 * 32;
+    return width <= (kCreationLimitBits - 1) / bits / height &&
+           rowBits <= (kCreationLimitBits - 1) / height;
 }
 
 bool CxImage::Create(std::uint32_t width, std::uint32_t height, std::uint32_t bpp, int type) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstring>
 
 // The first frame of a GIF87a/GIF89a file, decoded with our own LZW
 // decoder. The picture has the logical screen's size; the frame is placed
@@ -273,11 +274,14 @@ void Compose(const Screen& screen, const FirstImage& first,
     const std::uint8_t fill = transparent ? static_cast<std::uint8_t>(first.transparent)
                               : screen.background < paletteSize ? screen.background
                                                                 : 0;
-    for (std::uint32_t y = 0; y < screen.height; ++y) {
-        for (std::uint32_t x = 0; x < screen.width; ++x) {
-            out.SetPixelIndex(x, y, fill);
-        }
+    // Every pixel of every row at once (the row padding does not matter).
+    std::uint8_t pattern = fill;
+    if (out.GetBpp() == 4) {
+        pattern = static_cast<std::uint8_t>((fill << 4) | fill);
+    } else if (out.GetBpp() == 1) {
+        pattern = fill ? 0xff : 0x00;
     }
+    std::memset(out.GetBits(0), pattern, out.GetEffWidth() * out.Height());
     const Frame& frame = first.frame;
     const std::vector<std::uint32_t> rows = RowOrder(frame.height, frame.interlaced);
     for (std::size_t i = 0; i < indices.size(); ++i) {
