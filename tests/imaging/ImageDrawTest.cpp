@@ -137,6 +137,14 @@ TEST(DrawRoutines, GlassGradientBands) {
         // Between the bands the base shows plain.
         EXPECT_EQ(canvas.pixel(5, 50), base.rgb());
     }
+    // Nothing below the rectangle.
+    QImage below = Canvas(20, 60, Qt::black);
+    {
+        QPainter painter(&below);
+        imaging::FillGlassGradient(painter, base, nullptr, QRect(0, 0, 20, 40));
+    }
+    EXPECT_EQ(below.pixel(5, 40), qRgb(0, 0, 0));
+    EXPECT_NE(below.pixel(5, 39), qRgb(0, 0, 0));
     // Clipped to a path: nothing outside it changes.
     QImage canvas = Canvas(20, 20, Qt::black);
     QPainterPath clip;

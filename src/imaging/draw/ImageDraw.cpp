@@ -123,6 +123,9 @@ QColor WithAlpha(QColor colour, int alpha) {
 void FillGlassGradient(QPainter& painter, QColor base, const QPainterPath* clip, const QRect& rect,
                        GlassForm form) {
     painter.save();
+    // The lower band starts one row below the middle and is half the height
+    // high, so it would reach one row past the rectangle: keep it inside.
+    painter.setClipRect(rect, Qt::IntersectClip);
     if (clip) {
         painter.setClipPath(*clip, Qt::IntersectClip);
     }
