@@ -13,7 +13,7 @@ packages=(
     libcups2-dev
     libcpp-httplib-dev
     libxml2-utils
-    imagemagick
+    imagemagick libvips-tools
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #include "files/BrowseManager.h"
 
 #include "files/FileObjectRegistry.h"
+#include "files/IndexingJobs.h"
 #include "files/ListingJobs.h"
 #include "platform/MessageBox.h"
 #include "platform/Messages.h"
@@ -224,6 +225,29 @@ void CBrowseManager::ShowBasket(const CFileObjectTable& basket, bool addToHistor
         }
     }
     platform::PostMessage(m_defaultWindow, platform::kMsgListingReady, 1, 0);
+}
+
+void CBrowseManager::StartThumbnails(platform::WindowHandle window) {
+    const platform::WindowHandle report =
+        platform::MessageLoop::Instance().IsWindow(window) ? window : m_defaultWindow;
+    StartJob(kThumbnailStore, 1u << kThumbnailStore, nullptr,
+             [this, report](const Token& token) { RunThumbnailJob(*this, token, report); });
+}
+
+void CBrowseManager::ScanComputer(platform::WindowHandle window,
+                                  const std::vector<std::string>& roots) {
+    StartJob(kListingStore, kQuitListingSide, m_listing.get(),
+             [this, window, roots](const Token& token) {
+                 RunComputerScanJob(*this, token, window, roots);
+             });
+}
+
+void CBrowseManager::CopyIntoFolder(platform::WindowHandle window, const std::string& destination,
+                                    const CFileObjectTable& sources, bool move) {
+    StartJob(kCopyStore, kQuitListingSide | (1u << kCopyStore), m_copies.get(),
+             [this, window, destination, sources, move](const Token& token) {
+                 RunCopyJob(*this, token, window, destination, sources, move);
+             });
 }
 
 void CBrowseManager::Rebrowse(const BrowseLocation& location, bool& refused) {

@@ -63,6 +63,16 @@ public:
     int BrowseAlbum(const AlbumInfo& album);
     int Search(const std::string& query, bool addToHistory = true);
     void ShowBasket(const CFileObjectTable& basket, bool addToHistory = true);
+    // Thumbnails for the current listing, reported to `window` while it is
+    // a window, else to the default window.
+    void StartThumbnails(platform::WindowHandle window = 0);
+    // Records every file on the fixed drives (or below `roots`) with its
+    // thumbnail and metadata, reported to `window` (the first-run dialog).
+    void ScanComputer(platform::WindowHandle window, const std::vector<std::string>& roots = {});
+    // Copies (or moves) the files into the folder, never overwriting; the
+    // results go to the copy table, reported to `window`.
+    void CopyIntoFolder(platform::WindowHandle window, const std::string& destination,
+                        const CFileObjectTable& sources, bool move);
     // Where Back, Forward and Refresh find the basket's current content.
     void SetBasketSource(std::function<CFileObjectTable()> source) {
         m_basketSource = std::move(source);

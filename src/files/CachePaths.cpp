@@ -20,8 +20,4 @@ std::string GetThumbnailDir() {
     return g_thumbnailDir;
 }
 
-std::string ThumbnailCacheFile(std::int32_t assetId) {
-    return GetThumbnailDir() + "/" + std::to_string(assetId) + ".png";
-}
-
 } // namespace files

@@ -3,6 +3,7 @@
 #include "catalogue/Catalog.h"
 #include "files/CachePaths.h"
 #include "files/FileObjectRegistry.h"
+#include "files/ThumbnailCache.h"
 #include "platform/FileOps.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
@@ -142,7 +143,7 @@ int DeleteFile(CFileObjectRegistry& registry, const CFileObjectPtr& object) {
         return 0;
     }
     if (object->isimage && object->assetId != -1) {
-        std::remove(files::ThumbnailCacheFile(object->assetId).c_str());
+        std::remove(thumbnails::CachePath(files::GetThumbnailDir(), object->assetId).c_str());
     }
     registry.Catalog().DeleteAsset(object.get());
     // Into the trash, so the user can take it back; when there is no trash

@@ -8,8 +8,10 @@ namespace {
 // width × height × bits must stay below 2^31 + 8 bits.
 constexpr std::uint64_t kCreationLimitBits = (std::uint64_t{1} << 31) + 8;
 
+// Files may claim any resolution; the header field saturates.
 std::int32_t DpiToPelsPerMeter(std::int32_t dpi) {
-    return static_cast<std::int32_t>(dpi * 10000 / 254);
+    const std::int64_t pels = std::int64_t{dpi} * 10000 / 254;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(pels, 0, 0x7fffffff));
 }
 
 } // namespace
@@ -72,8 +74,13 @@ bool CxImage::CheckDimensions(std::uint64_t width, std::uint64_t height, std::ui
         return false;
     }
     const std::uint64_t bits = RoundBpp(bpp);
-    // Divide rather than multiply so that nothing overflows.
-    return width <= (kCreationLimitBits - 1) / bits / height;
+    // Divide rather than multiply so that nothing overflows. Rows are
+    // padded to 32 bits, so a narrow picture takes far more memory than
+    // width × height × bits says (one pixel wide and two billion rows high
+    // would be 8 GB): the stored size must stay below the limit too.
+    const std::uint64_t rowBits = (width * bits + 31) / 32 * 32;
+    return width <= (kCreationLimitBits - 1) / bits / height &&
+           rowBits <= (kCreationLimitBits - 1) / height;
 }
 
 bool CxImage::Create(std::uint32_t width, std::uint32_t height, std::uint32_t bpp, int type) {

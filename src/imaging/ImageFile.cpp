@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace imaging {
@@ -61,16 +62,18 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std:
         error = "Decode: cannot open " + path + ": " + std::strerror(errno);
         return false;
     }
-    if (std::fseek(f.get(), 0, SEEK_END) != 0) {
-        error = "Decode: cannot read " + path;
+    // Directories, pipes and devices are not picture files (and a pipe
+    // would block).
+    struct stat info {};
+    if (::fstat(::fileno(f.get()), &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = "Decode: not a file: " + path;
         return false;
     }
-    const long long size = std::ftell(f.get());
-    if (size < 0 || size > kMaxFileBytes) {
+    const long long size = info.st_size;
+    if (size > kMaxFileBytes) {
         error = "Decode: file too large";
         return false;
     }
-    std::rewind(f.get());
     out.resize(static_cast<std::size_t>(size));
     if (size > 0 && std::fread(out.data(), 1, out.size(), f.get()) != out.size()) {
         error = "Decode: cannot read " + path;

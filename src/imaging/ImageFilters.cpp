@@ -35,41 +35,50 @@ int Channels(const CxImage& image) {
     return image.GetBpp() == 24 ? 3 : 1;
 }
 
-// One pass of the blur over `lines` lines of `length` samples each; samples
-// of a line are `step` bytes apart and lines `lineStride` bytes apart. Each
-// line goes through a float buffer, so a pass reads only the source.
-void BlurLine(const std::uint8_t* src, std::uint8_t* dst, std::size_t length, std::size_t step,
-              const std::vector<float>& kernel, const std::vector<float>& products,
-              std::vector<float>& sums) {
+// Rounds half up; sums of the blur are never negative, so truncating
+// v + 0.5 is the floor (and much cheaper than calling floor).
+std::uint8_t RoundToByte(float v) {
+    const int rounded = static_cast<int>(v + 0.5f);
+    return static_cast<std::uint8_t>(rounded > 255 ? 255 : (rounded < 0 ? 0 : rounded));
+}
+
+// The row pass of the blur over one row of interleaved samples (`channels`
+// per pixel): out(x) = Σ kernel[k] × in(x + k - half), renormalised near
+// the ends, where only the cells that fall on pixels count.
+void BlurRow(const std::uint8_t* src, std::uint8_t* dst, std::size_t width, int channels,
+             const std::vector<float>& kernel, const std::vector<float>& products,
+             std::vector<float>& sums) {
     const auto n = static_cast<std::ptrdiff_t>(kernel.size());
     const std::ptrdiff_t half = n / 2;
-    const auto len = static_cast<std::ptrdiff_t>(length);
-    sums.assign(length, 0.0f);
+    const auto len = static_cast<std::ptrdiff_t>(width);
+    const std::ptrdiff_t bytes = len * channels;
+    sums.assign(static_cast<std::size_t>(bytes), 0.0f);
     for (std::ptrdiff_t k = 0; k < n; ++k) {
         const float* table = products.data() + 256 * k;
-        const std::ptrdiff_t shift = k - half;
+        const std::ptrdiff_t shift = (k - half) * channels;
         const std::ptrdiff_t begin = std::max<std::ptrdiff_t>(0, -shift);
-        const std::ptrdiff_t end = std::min<std::ptrdiff_t>(len, len - shift);
+        const std::ptrdiff_t end = std::min<std::ptrdiff_t>(bytes, bytes - shift);
+        float* out = sums.data();
+        const std::uint8_t* in = src + shift;
         for (std::ptrdiff_t i = begin; i < end; ++i) {
-            sums[static_cast<std::size_t>(i)] +=
-                table[src[static_cast<std::size_t>(i + shift) * step]];
+            out[i] += table[in[i]];
         }
     }
-    for (std::ptrdiff_t i = 0; i < len; ++i) {
+    for (std::ptrdiff_t x = 0; x < len; ++x) {
         float weight = 1.0f;
-        if (i < half || i + half >= len) {
-            // Near the ends only the cells that fall on samples count.
+        if (x < half || x + half >= len) {
             weight = 0.0f;
             for (std::ptrdiff_t k = 0; k < n; ++k) {
-                const std::ptrdiff_t j = i + k - half;
+                const std::ptrdiff_t j = x + k - half;
                 if (j >= 0 && j < len) {
                     weight += kernel[static_cast<std::size_t>(k)];
                 }
             }
         }
-        const float v = sums[static_cast<std::size_t>(i)] / weight;
-        dst[static_cast<std::size_t>(i) * step] =
-            static_cast<std::uint8_t>(std::clamp(std::floor(v + 0.5f), 0.0f, 255.0f));
+        for (int c = 0; c < channels; ++c) {
+            const auto i = static_cast<std::size_t>(x * channels + c);
+            dst[i] = RoundToByte(sums[i] / weight);
+        }
     }
 }
 
@@ -103,8 +112,7 @@ void BlurColumns(const CxImage& in, CxImage& out, const std::vector<float>& kern
         const bool inner = y >= half && y + half < height;
         std::uint8_t* dst = out.GetBits(static_cast<std::uint32_t>(y));
         for (std::size_t i = 0; i < bytes; ++i) {
-            const float v = inner ? sums[i] : sums[i] / weight;
-            dst[i] = static_cast<std::uint8_t>(std::clamp(std::floor(v + 0.5f), 0.0f, 255.0f));
+            dst[i] = RoundToByte(inner ? sums[i] : sums[i] / weight);
         }
         progress.SetProgress(50 + static_cast<int>(50 * (y + 1) / height));
     }
@@ -174,10 +182,7 @@ bool CxImage::GaussianBlur(float radius) {
         if (Escaped()) {
             return false;
         }
-        for (int c = 0; c < channels; ++c) {
-            BlurLine(src.GetBits(y) + c, rows.GetBits(y) + c, src.Width(),
-                     static_cast<std::size_t>(channels), kernel, products, sums);
-        }
+        BlurRow(src.GetBits(y), rows.GetBits(y), src.Width(), channels, kernel, products, sums);
         SetProgress(static_cast<int>(50 * std::uint64_t{y + 1} / src.Height()));
     }
     CxImage result(rows);

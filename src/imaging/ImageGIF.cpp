@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstring>
 
 // The first frame of a GIF87a/GIF89a file, decoded with our own LZW
 // decoder. The picture has the logical screen's size; the frame is placed
@@ -185,118 +186,157 @@ bool ReadFrame(ByteReader& r, Frame& frame, int& minCodeSize, std::vector<std::u
     return r.Ok();
 }
 
-} // namespace
+// The logical screen: the picture's size, background and global colours.
+struct Screen {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint8_t background = 0;
+    std::vector<RgbQuad> colors;
+};
 
-bool CxImageGIF::Decode(std::span<const std::uint8_t> data, CxImage& image) {
-    ByteReader r(data);
+// The first image of the file with what applies to it.
+struct FirstImage {
+    Frame frame;
+    int transparent = -1;
+    int minCodeSize = 0;
+    std::vector<std::uint8_t> lzw;
+};
+
+const char* ReadScreen(ByteReader& r, Screen& screen) {
     auto signature = r.Bytes(6);
     if (!r.Ok() || !std::equal(signature.begin(), signature.begin() + 3, "GIF") ||
-        (signature[3] != '8' || (signature[4] != '7' && signature[4] != '9') ||
-         signature[5] != 'a')) {
-        return Fail(image, "GIF: not a GIF file");
+        signature[3] != '8' || (signature[4] != '7' && signature[4] != '9') ||
+        signature[5] != 'a') {
+        return "GIF: not a GIF file";
     }
-    const std::uint32_t screenWidth = r.U16LE();
-    const std::uint32_t screenHeight = r.U16LE();
+    screen.width = r.U16LE();
+    screen.height = r.U16LE();
     const std::uint8_t packed = r.U8();
-    const std::uint8_t background = r.U8();
+    screen.background = r.U8();
     r.U8(); // aspect ratio
-    std::vector<RgbQuad> globalColors;
     if (packed & 0x80) {
-        globalColors = ReadColorTable(r, packed & 7);
+        screen.colors = ReadColorTable(r, packed & 7);
     }
     if (!r.Ok()) {
-        return Fail(image, "GIF: file is truncated");
+        return "GIF: file is truncated";
     }
-    if (screenWidth == 0 || screenHeight == 0) {
-        return Fail(image, "GIF: zero picture size");
+    if (screen.width == 0 || screen.height == 0) {
+        return "GIF: zero picture size";
     }
-    int transparent = -1;
+    return nullptr;
+}
+
+// Skips extensions (keeping the graphic control's transparent index) up to
+// the first image descriptor and reads that image.
+const char* ReadFirstImage(ByteReader& r, FirstImage& first) {
     for (;;) {
         const std::uint8_t block = r.U8();
         if (!r.Ok() || block == 0x3b) {
-            return Fail(image, "GIF: no image in the file");
+            return "GIF: no image in the file";
         }
         if (block == 0x21) {
             const std::uint8_t label = r.U8();
-            if (label == 0xf9) { // graphic control: the frame's transparent index
-                auto gce = r.Bytes(r.U8());
-                if (gce.size() >= 4) {
-                    transparent = (gce[0] & 1) ? gce[3] : -1;
+            if (label == 0xf9) {
+                auto control = r.Bytes(r.U8());
+                if (control.size() >= 4) {
+                    first.transparent = (control[0] & 1) ? control[3] : -1;
                 }
             }
             SkipSubBlocks(r);
             continue;
         }
         if (block != 0x2c) {
-            return Fail(image, "GIF: unknown block");
+            return "GIF: unknown block";
         }
-        Frame frame;
-        int minCodeSize = 0;
-        std::vector<std::uint8_t> lzw;
-        if (!ReadFrame(r, frame, minCodeSize, lzw)) {
-            return Fail(image, "GIF: file is truncated");
+        if (!ReadFrame(r, first.frame, first.minCodeSize, first.lzw)) {
+            return "GIF: file is truncated";
         }
         // Code sizes up to 11 leave room for one code of 12 bits; the
         // indices must still fall inside the colour table.
-        if (minCodeSize < 1 || minCodeSize > 11) {
-            return Fail(image, "GIF: invalid code size");
+        if (first.minCodeSize < 1 || first.minCodeSize > 11) {
+            return "GIF: invalid code size";
         }
-        if (frame.width && frame.height &&
-            !CxImage::CheckDimensions(frame.width, frame.height, 8)) {
-            return Fail(image, "GIF: frame too large");
+        const Frame& f = first.frame;
+        if (f.width && f.height && !CxImage::CheckDimensions(f.width, f.height, 8)) {
+            return "GIF: frame too large";
         }
-        const std::vector<RgbQuad>& colors = frame.colors.empty() ? globalColors : frame.colors;
-        CxImage out;
-        const int bits = colors.empty() ? 8 : std::countr_zero(colors.size());
-        if (!out.Create(screenWidth, screenHeight, static_cast<std::uint32_t>(bits),
-                        imaging::kFormatGif)) {
-            return Fail(image, out.GetLastError().c_str());
-        }
-        if (colors.empty()) {
-            out.SetGrayPalette();
-        } else {
-            out.SetPalette(colors);
-        }
-        const std::uint32_t paletteSize = out.GetNumColors();
-        const bool hasTransparent =
-            transparent >= 0 && static_cast<std::uint32_t>(transparent) < paletteSize;
-        const std::uint8_t fill = hasTransparent ? static_cast<std::uint8_t>(transparent)
-                                  : background < paletteSize ? background
-                                                             : 0;
-        for (std::uint32_t y = 0; y < screenHeight; ++y) {
-            for (std::uint32_t x = 0; x < screenWidth; ++x) {
-                out.SetPixelIndex(x, y, fill);
-            }
-        }
-        const std::size_t count = std::size_t{frame.width} * frame.height;
-        std::vector<std::uint16_t> indices;
-        if (!DecodeLzw(lzw, minCodeSize, count, indices)) {
-            return Fail(image, "GIF: corrupt image data");
-        }
-        const std::size_t tableSize = colors.empty() ? paletteSize : colors.size();
-        if (std::any_of(indices.begin(), indices.end(),
-                        [&](std::uint16_t i) { return i >= tableSize; })) {
-            return Fail(image, "GIF: pixel index outside the colour table");
-        }
-        const std::vector<std::uint32_t> rows = RowOrder(frame.height, frame.interlaced);
-        for (std::size_t i = 0; i < indices.size(); ++i) {
-            const std::uint32_t fx = static_cast<std::uint32_t>(i % frame.width);
-            const std::uint32_t fy = rows[i / frame.width];
-            const std::uint64_t x = std::uint64_t{frame.left} + fx;
-            const std::uint64_t y = std::uint64_t{frame.top} + fy;
-            if (x < screenWidth && y < screenHeight) {
-                out.SetPixelIndex(static_cast<std::int64_t>(x),
-                                  static_cast<std::int64_t>(screenHeight - 1 - y),
-                                  static_cast<std::uint8_t>(indices[i]));
-            }
-        }
-        if (hasTransparent) {
-            out.SetTransIndex(transparent);
-        }
-        if (background < paletteSize) {
-            out.SetBkColor(out.GetPaletteColor(background));
-        }
-        image = std::move(out);
-        return true;
+        return nullptr;
     }
+}
+
+// Fills the screen with the transparent index (or the background) and puts
+// the frame's indices at the frame's place, clipped to the screen.
+void Compose(const Screen& screen, const FirstImage& first,
+             const std::vector<std::uint16_t>& indices, CxImage& out) {
+    const std::uint32_t paletteSize = out.GetNumColors();
+    const bool transparent =
+        first.transparent >= 0 && static_cast<std::uint32_t>(first.transparent) < paletteSize;
+    const std::uint8_t fill = transparent ? static_cast<std::uint8_t>(first.transparent)
+                              : screen.background < paletteSize ? screen.background
+                                                                : 0;
+    // Every pixel of every row at once (the row padding does not matter).
+    std::uint8_t pattern = fill;
+    if (out.GetBpp() == 4) {
+        pattern = static_cast<std::uint8_t>((fill << 4) | fill);
+    } else if (out.GetBpp() == 1) {
+        pattern = fill ? 0xff : 0x00;
+    }
+    std::memset(out.GetBits(0), pattern, out.GetEffWidth() * out.Height());
+    const Frame& frame = first.frame;
+    const std::vector<std::uint32_t> rows = RowOrder(frame.height, frame.interlaced);
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        const std::uint64_t x = std::uint64_t{frame.left} + i % frame.width;
+        const std::uint64_t y = std::uint64_t{frame.top} + rows[i / frame.width];
+        if (x < screen.width && y < screen.height) {
+            out.SetPixelIndex(static_cast<std::int64_t>(x),
+                              static_cast<std::int64_t>(screen.height - 1 - y),
+                              static_cast<std::uint8_t>(indices[i]));
+        }
+    }
+    if (transparent) {
+        out.SetTransIndex(first.transparent);
+    }
+    if (screen.background < paletteSize) {
+        out.SetBkColor(out.GetPaletteColor(screen.background));
+    }
+}
+
+} // namespace
+
+bool CxImageGIF::Decode(std::span<const std::uint8_t> data, CxImage& image) {
+    ByteReader r(data);
+    Screen screen;
+    FirstImage first;
+    if (const char* error = ReadScreen(r, screen)) {
+        return Fail(image, error);
+    }
+    if (const char* error = ReadFirstImage(r, first)) {
+        return Fail(image, error);
+    }
+    const std::vector<RgbQuad>& colors =
+        first.frame.colors.empty() ? screen.colors : first.frame.colors;
+    CxImage out;
+    const int bits = colors.empty() ? 8 : std::countr_zero(colors.size());
+    if (!out.Create(screen.width, screen.height, static_cast<std::uint32_t>(bits),
+                    imaging::kFormatGif)) {
+        return Fail(image, out.GetLastError().c_str());
+    }
+    if (colors.empty()) {
+        out.SetGrayPalette();
+    } else {
+        out.SetPalette(colors);
+    }
+    std::vector<std::uint16_t> indices;
+    if (!DecodeLzw(first.lzw, first.minCodeSize,
+                   std::size_t{first.frame.width} * first.frame.height, indices)) {
+        return Fail(image, "GIF: corrupt image data");
+    }
+    const std::size_t tableSize = colors.empty() ? out.GetNumColors() : colors.size();
+    if (std::any_of(indices.begin(), indices.end(),
+                    [&](std::uint16_t i) { return i >= tableSize; })) {
+        return Fail(image, "GIF: pixel index outside the colour table");
+    }
+    Compose(screen, first, indices, out);
+    image = std::move(out);
+    return true;
 }

@@ -16,6 +16,8 @@
 
 namespace {
 
+constexpr long kMaxDecoderMemory = 1L << 30;
+
 struct ErrorManager {
     jpeg_error_mgr base;
     std::jmp_buf jump;
@@ -70,6 +72,9 @@ void StoreCmykRow(const std::uint8_t* src, std::uint8_t* dst, std::uint32_t widt
                                   std::uint32_t minHeight) {
     jpeg_decompress_struct& cinfo = ctx.cinfo;
     jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
+    // Progressive files keep every coefficient of the picture; cap what
+    // the library may take so that a hostile header fails cleanly.
+    cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
     jpeg_read_header(&cinfo, TRUE);
     if (!CxImage::CheckDimensions(cinfo.image_width, cinfo.image_height, 24)) {
         ctx.error = "JPEG: dimensions too large";

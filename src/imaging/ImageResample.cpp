@@ -88,8 +88,27 @@ std::vector<Span> FixedSpans(std::uint32_t from, std::uint32_t to) {
     return spans;
 }
 
+// One source row resampled horizontally into floats.
+void ResampleRow(const std::uint8_t* row, const std::vector<Tap>& taps, int channels, float* out) {
+    for (const Tap& tap : taps) {
+        float sum[3] = {0, 0, 0};
+        const std::uint8_t* p = row + std::size_t{tap.first} * channels;
+        for (float w : tap.weights) {
+            for (int c = 0; c < channels; ++c) {
+                sum[c] += w * p[c];
+            }
+            p += channels;
+        }
+        for (int c = 0; c < channels; ++c) {
+            *out++ = sum[c];
+        }
+    }
+}
+
+// Rounds half up after clamping (so no floor call is needed).
 std::uint8_t ToByte(float v) {
-    return static_cast<std::uint8_t>(std::clamp(std::floor(v + 0.5f), 0.0f, 255.0f));
+    v = v < 0.0f ? 0.0f : (v > 255.0f ? 255.0f : v);
+    return static_cast<std::uint8_t>(static_cast<int>(v + 0.5f));
 }
 
 } // namespace
@@ -128,11 +147,16 @@ bool CxImage::ResampleCubicArea(std::uint32_t width, std::uint32_t height, CxIma
     }
     const std::vector<Tap> xTaps = AxisTaps(Width(), width);
     const std::vector<Tap> yTaps = AxisTaps(Height(), height);
-    // Horizontal pass into floats for the source rows the vertical pass
-    // needs, row by row as they are first used.
+    // Source rows resampled horizontally, kept in a ring of as many slots
+    // as the longest vertical tap needs (taps move down monotonically, so a
+    // row is computed once).
     const std::size_t lineFloats = std::size_t{width} * channels;
-    std::vector<float> line(lineFloats * Height());
-    std::vector<bool> done(Height(), false);
+    std::size_t slots = 1;
+    for (const Tap& t : yTaps) {
+        slots = std::max(slots, t.weights.size() + 1);
+    }
+    std::vector<float> ring(lineFloats * slots);
+    std::vector<std::int64_t> held(slots, -1);
     std::vector<float> acc(lineFloats);
     for (std::uint32_t y = 0; y < height; ++y) {
         if (Escaped()) {
@@ -142,24 +166,11 @@ bool CxImage::ResampleCubicArea(std::uint32_t width, std::uint32_t height, CxIma
         std::fill(acc.begin(), acc.end(), 0.0f);
         for (std::size_t k = 0; k < ty.weights.size(); ++k) {
             const std::uint32_t sy = ty.first + static_cast<std::uint32_t>(k);
-            float* h = line.data() + lineFloats * sy;
-            if (!done[sy]) {
-                const std::uint8_t* row = src->GetBits(sy);
-                for (std::uint32_t x = 0; x < width; ++x) {
-                    const Tap& tx = xTaps[x];
-                    float sum[3] = {0, 0, 0};
-                    const std::uint8_t* p = row + std::size_t{tx.first} * channels;
-                    for (float w : tx.weights) {
-                        for (int c = 0; c < channels; ++c) {
-                            sum[c] += w * p[c];
-                        }
-                        p += channels;
-                    }
-                    for (int c = 0; c < channels; ++c) {
-                        h[std::size_t{x} * channels + c] = sum[c];
-                    }
-                }
-                done[sy] = true;
+            const std::size_t slot = sy % slots;
+            float* h = ring.data() + lineFloats * slot;
+            if (held[slot] != sy) {
+                ResampleRow(src->GetBits(sy), xTaps, channels, h);
+                held[slot] = sy;
             }
             const float w = ty.weights[k];
             for (std::size_t i = 0; i < lineFloats; ++i) {

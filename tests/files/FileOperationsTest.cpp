@@ -2,6 +2,7 @@
 
 #include "files/CachePaths.h"
 #include "files/FileObjectRegistry.h"
+#include "files/ThumbnailCache.h"
 #include "platform/FileOps.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
@@ -149,8 +150,8 @@ TEST(FileOperations, DeletingRemovesTheCacheFileOfAnImageOnly) {
     testsupport::WriteFile(f.pics + "/notes.txt", "text");
     CFileObjectPtr notes =
         f.registry->GetFileObject(f.pics + "/notes.txt", f.registry->FolderIdForPath(f.pics));
-    const std::string photoCache = files::ThumbnailCacheFile(photo->assetId);
-    const std::string notesCache = files::ThumbnailCacheFile(notes->assetId);
+    const std::string photoCache = thumbnails::CachePath(files::GetThumbnailDir(), photo->assetId);
+    const std::string notesCache = thumbnails::CachePath(files::GetThumbnailDir(), notes->assetId);
     testsupport::WriteFile(photoCache, "png");
     testsupport::WriteFile(notesCache, "png");
 

@@ -200,6 +200,12 @@ TEST(ImageFile, DetectionFromContentAndErrorTexts) {
 
     EXPECT_FALSE(image.LoadFile(home.Temp() + "/missing.jpg"));
     EXPECT_NE(image.GetLastError().find("cannot open"), std::string::npos);
+    EXPECT_FALSE(image.LoadFile(home.Temp()));
+    EXPECT_NE(image.GetLastError().find("not a file"), std::string::npos);
+    const std::string empty = home.Temp() + "/empty.jpg";
+    ASSERT_TRUE(imagingtest::WriteBytes(empty, {}));
+    EXPECT_FALSE(image.LoadFile(empty));
+    EXPECT_EQ(image.GetLastError(), "Decode: Unknown or wrong format");
 }
 
 TEST(ImageFile, SaveWritesFilesAndFailsCleanly) {
@@ -271,6 +277,22 @@ TEST(ImageFile, HeadersClaimingHugeSizesFailBeforeAllocating) {
         EXPECT_FALSE(image.GetLastError().empty());
         EXPECT_FALSE(image.IsValid());
     }
+}
+
+TEST(ImageFile, FilesFoundByFuzzing) {
+    // Storage, not pixel bits, must stay under the limit: 8 GB of padded
+    // rows for a picture one pixel wide.
+    CxImage image;
+    EXPECT_FALSE(image.LoadFile(
+        testsupport::ProjectTestData("imaging/one_pixel_wide_two_billion_rows.bmp")));
+    EXPECT_FALSE(image.GetLastError().empty());
+    // A 41-byte GIF with a 63744 × 4097 screen decodes (the screen is within
+    // the limit) and is filled with the background, not pixel by pixel.
+    ASSERT_TRUE(image.LoadFile(testsupport::ProjectTestData("imaging/tiny_file_huge_screen.gif")))
+        << image.GetLastError();
+    EXPECT_EQ(image.Width(), 63744u);
+    EXPECT_EQ(image.Height(), 4097u);
+    EXPECT_EQ(image.GetPixelIndex(63743, 0), image.GetPixelIndex(1000, 2000));
 }
 
 TEST(ImageFile, ReducedJpegDecodeUsesTheSmallestScaleThatCovers) {

@@ -35,8 +35,14 @@ TEST(ImageCreate, RoundsDepthAndSizesRowsAndPalette) {
 }
 
 TEST(ImageCreate, LimitsFailAndLeaveThePictureAlone) {
-    EXPECT_TRUE(CxImage::CheckDimensions(8, 1u << 28, 1));        // 2^31 bits
+    EXPECT_TRUE(CxImage::CheckDimensions(32, 1u << 26, 1));        // 2^31 bits
+    EXPECT_FALSE(CxImage::CheckDimensions(32, (1u << 26) + 1, 1)); // 2^31 + 32 bits
+    EXPECT_TRUE(CxImage::CheckDimensions(1u << 26, 32, 1));
     EXPECT_FALSE(CxImage::CheckDimensions(8, (1u << 28) + 1, 1)); // 2^31 + 8 bits
+    // Rows are padded to 32 bits: one pixel wide, 2^28 rows is 2^28 bits of
+    // pixels but 2^33 bits of storage.
+    EXPECT_FALSE(CxImage::CheckDimensions(1, 1u << 28, 1));
+    EXPECT_FALSE(CxImage::CheckDimensions(1, 2046820335, 1));
     EXPECT_FALSE(CxImage::CheckDimensions(100000, 100000, 24));
     EXPECT_FALSE(CxImage::CheckDimensions(0, 10, 8));
     EXPECT_FALSE(CxImage::CheckDimensions(1ull << 40, 1ull << 40, 24));
@@ -65,6 +71,18 @@ TEST(ImageCreate, DefaultsOfTheSettings) {
     EXPECT_TRUE(image.IsGrayScale());
     EXPECT_FALSE(image.AlphaIsValid());
     EXPECT_FALSE(image.SelectionIsValid());
+}
+
+TEST(ImageCreate, ResolutionGoesIntoTheHeader) {
+    CxImage image(2, 2, 24);
+    EXPECT_EQ(image.GetHeader().xPelsPerMeter, 3779); // 96 dpi
+    image.SetXDPI(300);
+    EXPECT_EQ(image.GetHeader().xPelsPerMeter, 11811);
+    image.SetYDPI(0x7fffffff); // a file's absurd claim saturates
+    EXPECT_EQ(image.GetYDPI(), 0x7fffffff);
+    EXPECT_EQ(image.GetHeader().yPelsPerMeter, 0x7fffffff);
+    image.SetXDPI(-5);
+    EXPECT_EQ(image.GetXDPI(), 96);
 }
 
 TEST(ImagePixels, RowsAreBottomUpAndPacked) {
