@@ -8,8 +8,10 @@ namespace {
 // width × height × bits must stay below 2^31 + 8 bits.
 constexpr std::uint64_t kCreationLimitBits = (std::uint64_t{1} << 31) + 8;
 
+// Computed wide and capped: a file may claim any resolution.
 std::int32_t DpiToPelsPerMeter(std::int32_t dpi) {
-    return static_cast<std::int32_t>(dpi * 10000 / 254);
+    return static_cast<std::int32_t>(
+        std::min<std::int64_t>(std::int64_t{dpi} * 10000 / 254, 0x7fffffff));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstring>
 
 // The first frame of a GIF87a/GIF89a file, decoded with our own LZW
 // decoder. The picture has the logical screen's size; the frame is placed
@@ -263,15 +264,21 @@ bool CxImageGIF::Decode(std::span<const std::uint8_t> data, CxImage& image) {
         const std::uint8_t fill = hasTransparent ? static_cast<std::uint8_t>(transparent)
                                   : background < paletteSize ? background
                                                              : 0;
-        for (std::uint32_t y = 0; y < screenHeight; ++y) {
-            for (std::uint32_t x = 0; x < screenWidth; ++x) {
-                out.SetPixelIndex(x, y, fill);
-            }
-        }
+        // The frame's data is decoded before the screen is filled, so that a
+        // broken file with a large screen fails early.
         const std::size_t count = std::size_t{frame.width} * frame.height;
         std::vector<std::uint16_t> indices;
         if (!DecodeLzw(lzw, minCodeSize, count, indices)) {
             return Fail(image, "GIF: corrupt image data");
+        }
+        if (fill != 0) {
+            // One row set pixel by pixel, the others copied from it.
+            for (std::uint32_t x = 0; x < screenWidth; ++x) {
+                out.SetPixelIndex(x, 0, fill);
+            }
+            for (std::uint32_t y = 1; y < screenHeight; ++y) {
+                std::memcpy(out.GetBits(y), out.GetBits(0), out.GetEffWidth());
+            }
         }
         const std::size_t tableSize = colors.empty() ? paletteSize : colors.size();
         if (std::any_of(indices.begin(), indices.end(),
