@@ -53,6 +53,15 @@ public:
         return lo | (static_cast<std::uint32_t>(U16LE()) << 16);
     }
     std::int32_t I32LE() { return static_cast<std::int32_t>(U32LE()); }
+    std::int16_t I16LE() { return static_cast<std::int16_t>(U16LE()); }
+    std::uint16_t U16BE() {
+        const std::uint16_t hi = U8();
+        return static_cast<std::uint16_t>((hi << 8) | U8());
+    }
+    std::uint32_t U32BE() {
+        const std::uint32_t hi = U16BE();
+        return (hi << 16) | U16BE();
+    }
     // The next `count` bytes, or an empty span (and failure) when fewer remain.
     std::span<const std::uint8_t> Bytes(std::size_t count) {
         if (count > Remaining()) {

@@ -3,9 +3,20 @@
 #include "imaging/ImageBMP.h"
 #include "imaging/ImageCodecs.h"
 #include "imaging/ImageGIF.h"
+#include "imaging/ImageICO.h"
+#include "imaging/ImageJAS.h"
 #include "imaging/ImageJPG.h"
+#include "imaging/ImageMNG.h"
+#include "imaging/ImagePCX.h"
+#include "imaging/ImagePGX.h"
 #include "imaging/ImagePNG.h"
+#include "imaging/ImagePNM.h"
+#include "imaging/ImageRAS.h"
+#include "imaging/ImageRAW.h"
+#include "imaging/ImageSKA.h"
+#include "imaging/ImageTGA.h"
 #include "imaging/ImageTIF.h"
+#include "imaging/ImageWBMP.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,13 +31,25 @@ namespace imaging {
 
 namespace {
 
-// Detection order; formats still to come slot in at their place.
+// Detection order.
 constexpr CodecEntry kCodecs[] = {
     {kFormatBmp, "BMP", CxImageBMP::Decode, CxImageBMP::Encode},
     {kFormatJpg, "JPEG", CxImageJPG::Decode, CxImageJPG::Encode},
+    {kFormatRaw, "RAW", CxImageRAW::Decode, nullptr},
+    {kFormatIco, "ICO", CxImageICO::Decode, nullptr},
     {kFormatGif, "GIF", CxImageGIF::Decode, nullptr},
     {kFormatPng, "PNG", CxImagePNG::Decode, CxImagePNG::Encode},
     {kFormatTif, "TIFF", CxImageTIF::Decode, CxImageTIF::Encode},
+    {kFormatMng, "MNG", CxImageMNG::Decode, nullptr},
+    {kFormatTga, "TGA", CxImageTGA::Decode, nullptr},
+    {kFormatPcx, "PCX", CxImagePCX::Decode, nullptr},
+    {kFormatWbmp, "WBMP", CxImageWBMP::Decode, nullptr},
+    {kFormatJp2, "JP2", CxImageJAS::DecodeJp2, nullptr},
+    {kFormatJpc, "JPC", CxImageJAS::DecodeJpc, nullptr},
+    {kFormatPgx, "PGX", CxImagePGX::Decode, nullptr},
+    {kFormatPnm, "PNM", CxImagePNM::Decode, nullptr},
+    {kFormatRas, "RAS", CxImageRAS::Decode, nullptr},
+    {kFormatSka, "SKA", CxImageSKA::Decode, CxImageSKA::Encode},
 };
 
 } // namespace
@@ -193,10 +216,15 @@ bool CxImage::DecodeReduced(std::span<const std::uint8_t> data, std::uint32_t mi
     }
     CxImage full;
     full.SetJpegQuality(m_jpegQuality);
-    if (!full.Decode(data, type)) {
+    // Camera raw files skip the full demosaic: embedded preview or half size.
+    const bool raw = (type == imaging::kFormatRaw ||
+                      (type == imaging::kFormatUnknown && CxImageRAW::LooksLikeRaw(data))) &&
+                     CxImageRAW::DecodeThumbnail(data, full, minWidth, minHeight);
+    if (!raw && !full.Decode(data, type)) {
         m_lastError = full.GetLastError();
         return false;
     }
+    full.SetJpegQuality(m_jpegQuality);
     // The smallest proportional size that still covers the request.
     const double scale = std::max(static_cast<double>(minWidth) / full.Width(),
                                   static_cast<double>(minHeight) / full.Height());

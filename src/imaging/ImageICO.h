@@ -1,0 +1,18 @@
+#pragma once
+
+// CxImageICO: the icon and cursor decoder of the image object: the largest image of the directory.
+// Stateless; any thread.
+
+#include "imaging/Image.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+class CxImageICO {
+public:
+    // Decodes a whole file held in memory into `image`; on failure the
+    // image's last error says why and `image` is left as it was.
+    static bool Decode(std::span<const std::uint8_t> data, CxImage& image);
+};
