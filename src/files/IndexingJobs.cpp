@@ -6,6 +6,7 @@
 #include "files/FileSystemEntry.h"
 #include "files/ScanExclusions.h"
 #include "files/ThumbnailCache.h"
+#include "imaging/PictureExtensions.h"
 #include "platform/FileOps.h"
 #include "platform/Messages.h"
 #include "platform/Paths.h"
@@ -122,6 +123,11 @@ std::vector<std::string> FixedDriveRoots() {
 } // namespace
 
 void MakeThumbnailAndSave(CFileObject& object, CCatalog& catalog) {
+    // Only files named as pictures (or known as images) are decoded: a scan
+    // must not read every video, archive and document on the disk.
+    if (!object.isimage && !imaging::IsPictureExtension(object.fileName)) {
+        return;
+    }
     LoadThumbnail(object, files::GetThumbnailDir());
     if (object.metaModified) {
         catalog.SaveAsset(&object);

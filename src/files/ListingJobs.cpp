@@ -4,6 +4,7 @@
 #include "files/FileObjectRegistry.h"
 #include "files/FileSystemEntry.h"
 #include "imaging/Image.h"
+#include "imaging/PictureExtensions.h"
 #include "platform/Messages.h"
 #include "platform/Volumes.h"
 
@@ -76,6 +77,9 @@ struct JobCatalog {
 } // namespace
 
 bool IsPictureFile(const std::string& path) {
+    if (!imaging::IsPictureExtension(path)) {
+        return false;
+    }
     CxImage image;
     return image.LoadFileReduced(path, 1, 1);
 }

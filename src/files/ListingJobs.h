@@ -22,5 +22,6 @@ void RunAlbumJob(CBrowseManager& manager, const CBrowseManager::Token& token,
 void RunSearchJob(CBrowseManager& manager, const CBrowseManager::Token& token,
                   platform::WindowHandle window, const std::string& query);
 
-// Whether a file is a picture for the images-only listing: it decodes.
+// Whether a file is a picture for the images-only listing: it is named as
+// one and it decodes (a text file named .jpg is not).
 bool IsPictureFile(const std::string& path);

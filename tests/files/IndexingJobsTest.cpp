@@ -166,3 +166,20 @@ TEST(CopyJob, CopiesWithoutOverwritingAndListsWhatIsThere) {
     ASSERT_EQ(x.manager->CopyTable().GetCount(), 2);
     EXPECT_EQ(x.manager->CopyTable().GetAt(1)->width, 3);
 }
+
+TEST(SeveralFolders, ListOnlyThePicturesOfEveryFolder) {
+    Indexing x;
+    const std::string a = x.home.Root() + "/a", b = x.home.Root() + "/b";
+    Indexing::Picture(a + "/one.png");
+    Indexing::Picture(b + "/two.png");
+    testsupport::WriteFile(a + "/fake.jpg", "a text file named as a picture");
+    testsupport::WriteFile(b + "/notes.txt", "text");
+    fs::create_directories(b + "/sub.png");
+    x.manager->BrowseFolders({a, "Computer", b}, x.reports.handle);
+    x.WaitIdle();
+    EXPECT_EQ(x.reports.listingsReady, 1);
+    std::lock_guard lock(x.manager->ListingLock());
+    ASSERT_EQ(x.manager->ListingTable().GetCount(), 2);
+    EXPECT_EQ(x.manager->ListingTable().GetAt(0)->GetFileName(), "one.png");
+    EXPECT_EQ(x.manager->ListingTable().GetAt(1)->GetFileName(), "two.png");
+}
