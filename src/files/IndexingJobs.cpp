@@ -4,9 +4,8 @@
 #include "files/CachePaths.h"
 #include "files/FileObjectRegistry.h"
 #include "files/FileSystemEntry.h"
+#include "files/FolderIndexer.h"
 #include "files/ScanExclusions.h"
-#include "files/ThumbnailCache.h"
-#include "imaging/PictureExtensions.h"
 #include "platform/FileOps.h"
 #include "platform/Messages.h"
 #include "platform/Paths.h"
@@ -48,68 +47,6 @@ bool AddIndexed(CBrowseManager& manager, const CBrowseManager::Token& token,
     return true;
 }
 
-struct Scan {
-    CBrowseManager& manager;
-    const CBrowseManager::Token& token;
-    platform::WindowHandle window;
-    CCatalog& catalog;
-    std::vector<std::string> exclusions;
-    dev_t device = 0; // the drive being scanned: other mounts below it are not entered
-};
-
-bool IsSymbolicLink(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
-
-bool OnDevice(const std::string& path, dev_t device) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0 && st.st_dev == device;
-}
-
-// Depth first in enumeration order. False when the job was told to quit.
-bool ScanFolder(Scan& scan, const std::string& folder, std::int32_t folderId) {
-    bool quit = false;
-    EnumerateFolder(folder, [&](const std::string& name) {
-        if (scan.token->ShouldQuit()) {
-            quit = true;
-            return false;
-        }
-        const std::string path = ChildPath(folder, name);
-        FileSystemFacts facts;
-        if (!ReadFileSystemFacts(path, facts)) {
-            return true;
-        }
-        CFileObjectPtr object = scan.manager.Registry().GetFileObject(path, folderId);
-        ApplyFileSystemFacts(*object, name, facts);
-        if (facts.isFolder) {
-            if (!facts.isHidden && !IsSymbolicLink(path) && OnDevice(path, scan.device) &&
-                !IsExcludedFromScan(scan.exclusions, path)) {
-                auto announced = std::make_shared<std::string>(path);
-                platform::PostMessage(scan.window, platform::kMsgScanningFolder,
-                                      reinterpret_cast<std::uintptr_t>(announced.get()), 0,
-                                      announced);
-                if (!ScanFolder(scan, path, scan.manager.Registry().FolderIdForPath(path))) {
-                    quit = true;
-                    return false;
-                }
-            }
-            return true;
-        }
-        if (object->assetId == -1) {
-            return true;
-        }
-        MakeThumbnailAndSave(*object, scan.catalog);
-        if (object->isimage && !AddIndexed(scan.manager, scan.token, scan.manager.ListingTable(),
-                                           object, scan.window)) {
-            quit = true;
-            return false;
-        }
-        return true;
-    });
-    return !quit;
-}
-
 std::vector<std::string> FixedDriveRoots() {
     std::vector<std::string> roots;
     for (const platform::Volume& volume : platform::ListVolumes()) {
@@ -121,20 +58,6 @@ std::vector<std::string> FixedDriveRoots() {
 }
 
 } // namespace
-
-void MakeThumbnailAndSave(CFileObject& object, CCatalog& catalog) {
-    // Only files named as pictures (or known as images) are decoded: a scan
-    // must not read every video, archive and document on the disk.
-    if (!object.isimage && !imaging::IsPictureExtension(object.fileName)) {
-        return;
-    }
-    LoadThumbnail(object, files::GetThumbnailDir());
-    if (object.metaModified) {
-        catalog.SaveAsset(&object);
-        object.metaModified = false;
-        object.fileModified = false;
-    }
-}
 
 void RunThumbnailJob(CBrowseManager& manager, const CBrowseManager::Token& token,
                      platform::WindowHandle window) {
@@ -182,7 +105,20 @@ void RunThumbnailJob(CBrowseManager& manager, const CBrowseManager::Token& token
 void RunComputerScanJob(CBrowseManager& manager, const CBrowseManager::Token& token,
                         platform::WindowHandle window, const std::vector<std::string>& roots) {
     JobCatalog job(manager.Registry());
-    Scan scan{manager, token, window, job.catalog, ScanExclusions(files::GetThumbnailDir()), 0};
+    IndexEvents events;
+    events.shouldStop = [&token] { return token->ShouldQuit(); };
+    events.enteringFolder = [window](const std::string& folder) {
+        // The receiver owns the path: it goes with the message, and with it when dropped.
+        auto announced = std::make_shared<std::string>(folder);
+        platform::PostMessage(window, platform::kMsgScanningFolder,
+                              reinterpret_cast<std::uintptr_t>(announced.get()), 0, announced);
+    };
+    events.recorded = [&](const CFileObjectPtr& object, ThumbnailOutcome) {
+        return !object->isimage ||
+               AddIndexed(manager, token, manager.ListingTable(), object, window);
+    };
+    CFolderIndexer indexer(manager.Registry(), job.catalog,
+                           ScanExclusions(files::GetThumbnailDir()), std::move(events));
     for (const std::string& root : roots.empty() ? FixedDriveRoots() : roots) {
         {
             std::lock_guard lock(manager.ListingLock());
@@ -195,11 +131,10 @@ void RunComputerScanJob(CBrowseManager& manager, const CBrowseManager::Token& to
         if (::stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
             continue;
         }
-        scan.device = st.st_dev;
         CFileObjectPtr drive = manager.Registry().GetFileObject(root, 0);
         drive->SetDrive(true);
         drive->isfolder = true;
-        if (!ScanFolder(scan, root, manager.Registry().FolderIdForPath(root))) {
+        if (!indexer.IndexFolder(root)) {
             break;
         }
     }

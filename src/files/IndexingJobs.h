@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-class CCatalog;
-
 void RunThumbnailJob(CBrowseManager& manager, const CBrowseManager::Token& token,
                      platform::WindowHandle window);
 
@@ -22,7 +20,3 @@ void RunComputerScanJob(CBrowseManager& manager, const CBrowseManager::Token& to
 void RunCopyJob(CBrowseManager& manager, const CBrowseManager::Token& token,
                 platform::WindowHandle window, const std::string& destination,
                 const CFileObjectTable& sources, bool move);
-
-// The thumbnail and metadata of one recorded entry, saved when they changed.
-// What every indexing job does for each entry it records.
-void MakeThumbnailAndSave(CFileObject& object, CCatalog& catalog);
