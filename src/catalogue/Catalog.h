@@ -148,6 +148,19 @@ public:
     void ListSearchResults(Table<CFileObjectPtr, CFileObjectPtr>& table);
     void ListAlbumAssets(std::int32_t albumId, Table<CFileObjectPtr, CFileObjectPtr>& table);
 
+    // ---- Read-only look-ups (CatalogQueries.cpp) ----
+
+    // The folder's id, or -1 when it has no row (nothing is inserted).
+    std::int32_t FindFolderId(const std::string& path);
+    // The asset's two synchronisation marks; false when it has no row.
+    bool ReadAssetMarks(std::int32_t assetId, bool& metaModified, bool& fileModified);
+    // Members by the album's kind (statement, search text or links); -1 on error.
+    int CountAlbumMembers(const AlbumInfo& album);
+    // The highest version row (0 with none), -1 when the table cannot be read.
+    int SchemaVersion();
+    // The highest asset id (0 when empty), -1 on error.
+    std::int32_t MaxAssetId();
+
     const std::string& Path() const { return m_path; }
     CppSQLite3DB& MainDb() { return m_mainDb; }
     CppSQLite3DB& SearchDb() { return m_searchDb; }
