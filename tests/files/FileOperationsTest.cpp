@@ -11,7 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 using testsupport::RawColumn;
@@ -163,4 +166,56 @@ TEST(FileOperations, DeletingRemovesTheCacheFileOfAnImageOnly) {
     EXPECT_EQ(f.Count("SELECT COUNT(*) FROM keywords"), "1") << "keywords stay";
     EXPECT_EQ(testsupport::ReadFile(platform::HomeTrashDirectory() + "/files/p.jpg"), "jpeg:p.jpg");
     EXPECT_FALSE(platform::PathExists(f.pics + "/p.jpg"));
+}
+
+namespace {
+
+bool OnSameFileSystem(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev;
+}
+
+// Limits the size of files this process may write while it lives.
+struct FileSizeLimit {
+    rlimit saved{};
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead of killing us
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit limited = saved;
+        limited.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &saved); }
+};
+
+} // namespace
+
+TEST(FileOperations, AMoveAcrossFileSystemsKeepsTheAssetAndAFailedCopyKeepsTheSource) {
+    Files f;
+    const std::string other = "/tmp/orvanta-fileops-" + std::to_string(::getpid());
+    if (OnSameFileSystem(f.home.Root(), "/tmp")) {
+        GTEST_SKIP() << "no second file system to move across";
+    }
+    fs::create_directories(other);
+    CFileObjectPtr photo = f.Photo(f.pics, "far.jpg", "Far");
+    const std::int32_t id = photo->assetId;
+    EXPECT_EQ(MoveFileTo(*f.registry, photo, other), 1);
+    EXPECT_EQ(testsupport::ReadFile(other + "/far.jpg"), "jpeg:far.jpg");
+    EXPECT_FALSE(platform::PathExists(f.pics + "/far.jpg"));
+    EXPECT_EQ(photo->assetId, id);
+    EXPECT_EQ(f.Count("SELECT folderid FROM assets WHERE id=" + std::to_string(id)),
+              std::to_string(f.registry->FolderIdForPath(other)));
+
+    // A disk that fills up during the copy: the source and its row stay.
+    CFileObjectPtr big = f.Photo(f.pics, "big.jpg", "Big");
+    testsupport::WriteFile(f.pics + "/big.jpg", std::string(64 * 1024, 'x'));
+    {
+        FileSizeLimit limit(4096);
+        EXPECT_EQ(MoveFileTo(*f.registry, big, other), 0);
+    }
+    EXPECT_EQ(testsupport::ReadFile(f.pics + "/big.jpg").size(), 64u * 1024);
+    EXPECT_FALSE(platform::PathExists(other + "/big.jpg"));
+    EXPECT_EQ(big->GetFullPath(), f.pics + "/big.jpg");
+    EXPECT_EQ(f.Count("SELECT COUNT(*) FROM assets WHERE filename='big.jpg'"), "1");
+    fs::remove_all(other);
 }
