@@ -3,6 +3,7 @@
 #include "catalogue/Catalog.h"
 #include "files/CachePaths.h"
 #include "files/FileObjectRegistry.h"
+#include "files/JobCatalog.h"
 #include "files/FileSystemEntry.h"
 #include "files/FolderIndexer.h"
 #include "files/ScanExclusions.h"
@@ -18,16 +19,6 @@
 namespace {
 
 constexpr int kIndexedTableCap = 500;
-
-// The job's own catalogue object.
-struct JobCatalog {
-    CCatalog catalog;
-    explicit JobCatalog(CFileObjectRegistry& registry) : catalog(registry.Catalog().Path()) {
-        catalog.MainDb().SetBusyTimeout(kBusyTimeoutMs);
-        catalog.OpenMain();
-        catalog.SetRegistry(&registry);
-    }
-};
 
 // Adds to a capped table (cleared when it holds more than 500 entries) and
 // posts item-ready with the new index, unless the job was told to quit.

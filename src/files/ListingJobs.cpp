@@ -2,6 +2,7 @@
 
 #include "catalogue/Catalog.h"
 #include "files/FileObjectRegistry.h"
+#include "files/JobCatalog.h"
 #include "files/FileSystemEntry.h"
 #include "imaging/Image.h"
 #include "imaging/PictureExtensions.h"
@@ -63,16 +64,6 @@ bool ClearListing(CBrowseManager& manager, const CBrowseManager::Token& token) {
     manager.ListingTable().Clear();
     return true;
 }
-
-// The job's own catalogue object, with the registry pointer set.
-struct JobCatalog {
-    CCatalog catalog;
-    explicit JobCatalog(CFileObjectRegistry& registry) : catalog(registry.Catalog().Path()) {
-        catalog.MainDb().SetBusyTimeout(kBusyTimeoutMs);
-        catalog.OpenMain();
-        catalog.SetRegistry(&registry);
-    }
-};
 
 } // namespace
 
