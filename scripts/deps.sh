@@ -13,6 +13,7 @@ packages=(
     libcups2-dev
     libcpp-httplib-dev
     imagemagick
+    libvips-tools
 )
 
 missing=()
