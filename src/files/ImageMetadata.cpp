@@ -23,9 +23,17 @@ constexpr std::array<std::pair<std::uint16_t, std::uint32_t>, 28> kThumbnailTags
     {0x0213, 0x5039}, {0x0214, 0x503A}, {0x8298, 0x503B},
 }};
 
-// Directory pointers the library maintains itself; they are not copied.
+// Directory pointers the library maintains itself, and the tags that
+// describe how the source's own pixels are stored; neither is copied into
+// another file.
 bool IsPointerTag(std::uint32_t tag) {
     return tag == 0x8769 || tag == 0x8825 || tag == 0xA005 || tag == 0x014A;
+}
+bool IsStructureTag(std::uint32_t tag) {
+    constexpr std::uint32_t kTags[] = {0x0100, 0x0101, 0x0102, 0x0103, 0x0106, 0x0111, 0x0115,
+                                       0x0116, 0x0117, 0x011C, 0x0140, 0x0142, 0x0143, 0x0144,
+                                       0x0145, 0x0152, 0x0153, 0x0201, 0x0202, 0x0212, 0x02BC};
+    return std::find(std::begin(kTags), std::end(kTags), tag) != std::end(kTags);
 }
 
 // The item number of a datum, or nullopt for data outside the primary
@@ -82,7 +90,8 @@ std::optional<PropertyItem> TitleFromXmp(const Exiv2::XmpData& xmp) {
 // The library's key for an item number; primary-directory tags the
 // library files under the EXIF directory go there, the rest to IFD0.
 std::optional<Exiv2::ExifKey> KeyForItem(std::uint32_t tag) {
-    if (tag > 0xFFFF || IsPointerTag(tag) || (tag >= 0x5000 && tag < 0x5100)) {
+    if (tag > 0xFFFF || IsPointerTag(tag) || IsStructureTag(tag) ||
+        (tag >= 0x5000 && tag < 0x5100)) {
         return std::nullopt;
     }
     const auto t = static_cast<std::uint16_t>(tag);
@@ -167,7 +176,7 @@ bool ImageMetadata::WriteFile(const std::string& path) const {
             return false;
         }
         image->readMetadata();
-        Exiv2::ExifData exif;
+        Exiv2::ExifData& exif = image->exifData();
         for (const PropertyItem& item : m_items) {
             const auto key = KeyForItem(item.tag);
             if (!key || item.value.empty()) {
@@ -179,9 +188,13 @@ bool ImageMetadata::WriteFile(const std::string& path) const {
                             Exiv2::littleEndian) != 0) {
                 continue;
             }
-            exif.add(*key, value.get());
+            const auto existing = exif.findKey(*key);
+            if (existing != exif.end()) {
+                existing->setValue(value.get());
+            } else {
+                exif.add(*key, value.get());
+            }
         }
-        image->setExifData(exif);
         image->writeMetadata();
     } catch (const std::exception&) {
         return false;

@@ -371,6 +371,31 @@ TEST(ImageProperties, CameraFilesMatchTheirListings) {
     EXPECT_GT(checked, 300); // the listings hold several hundred such items
 }
 
+TEST(ImageProperties, PngAndTiffFilesCarryTheirItems) {
+    testsupport::ScopedTestHome home;
+    ImageMetadata source;
+    ASSERT_TRUE(source.ReadFile(testsupport::SharedTestData("exif/exiv2-canon-eos-20d.jpg")));
+    for (const auto& [name, type] :
+         {std::pair{"copy.png", imaging::kFormatPng}, std::pair{"copy.tif", imaging::kFormatTif}}) {
+        CxImage picture(32, 24, 24);
+        const std::string path = home.Temp() + "/" + name;
+        ASSERT_TRUE(picture.SaveFile(path, type));
+        ImageMetadata target;
+        ASSERT_TRUE(target.ReadFile(path)) << name;
+        CImageProperties(target).CopyPropertiesFrom(source);
+        ASSERT_TRUE(target.WriteFile(path)) << name;
+        ImageMetadata reread;
+        ASSERT_TRUE(reread.ReadFile(path)) << name;
+        EXPECT_EQ(CImageProperties(reread).PropertyText(propertytag::kEquipModel),
+                  CImageProperties(source).PropertyText(propertytag::kEquipModel))
+            << name;
+        EXPECT_EQ(reread.PixelWidth(), 32u) << name;
+        CxImage back;
+        ASSERT_TRUE(back.LoadFile(path)) << name << ": the pixels survive";
+        EXPECT_EQ(back.Width(), 32u);
+    }
+}
+
 TEST(ImageProperties, CopiedPropertiesAndSoftwareReachASavedFile) {
     testsupport::ScopedTestHome home;
     ImageMetadata source;
