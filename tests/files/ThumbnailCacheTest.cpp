@@ -138,6 +138,36 @@ TEST_F(LoaderFixture, ReducedJpegDecodeMatchesScalingTheFullDecode) {
     EXPECT_LE(largest, 4);
 }
 
+// Every JPEG variant (progressive, CMYK, grey, subsamplings, truncated,
+// arithmetic, 12-bit) and the other formats: the thumbnail decode reports
+// the same file size as a full decode, or fails where the full decode fails.
+TEST(ThumbnailSource, FileSizeAgreesWithTheFullDecode) {
+    int decoded = 0;
+    for (const char* set : {"samepicture", "jpeg"}) {
+        for (const auto& entry :
+             std::filesystem::directory_iterator(testsupport::SharedTestData(set))) {
+            const std::string path = entry.path().string();
+            CxImage full;
+            const bool fullOk = full.LoadFile(path);
+            CxImage reduced;
+            thumbnails::ThumbnailSource source;
+            ImageMetadata metadata;
+            const bool reducedOk = thumbnails::DecodeForThumbnail(path, reduced, source, metadata);
+            EXPECT_EQ(reducedOk, fullOk) << path;
+            if (!fullOk || !reducedOk) {
+                continue;
+            }
+            ++decoded;
+            EXPECT_EQ(source.fileWidth, full.Width()) << path;
+            EXPECT_EQ(source.fileHeight, full.Height()) << path;
+            const ThumbnailExtent size = thumbnails::ThumbnailSize(full.Width(), full.Height());
+            EXPECT_GE(reduced.Width(), size.width) << path;
+            EXPECT_GE(reduced.Height(), size.height) << path;
+        }
+    }
+    EXPECT_GT(decoded, 20);
+}
+
 TEST_F(LoaderFixture, GoodCacheIsReadAndATouchedFileIsMadeAgain) {
     const std::string path = Save(TestPicture(400, 300), "photo.jpg", imaging::kFormatJpg);
     auto first = Object(path, 5);
