@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <fstream>
 #include <mutex>
 #include <utility>
 
@@ -64,6 +66,8 @@ PropertyItem ItemFromDatum(std::uint32_t tag, const Exiv2::Exifdatum& datum) {
     return item;
 }
 
+PropertyItem AsciiItem(std::uint32_t tag, const std::string& text);
+
 // The title where a file carries it outside EXIF (XMP dc:title).
 std::optional<PropertyItem> TitleFromXmp(const Exiv2::XmpData& xmp) {
     const auto it = xmp.findKey(Exiv2::XmpKey("Xmp.dc.title"));
@@ -79,8 +83,73 @@ std::optional<PropertyItem> TitleFromXmp(const Exiv2::XmpData& xmp) {
     if (text.empty()) {
         return std::nullopt;
     }
+    return AsciiItem(propertytag::kImageTitle, text);
+}
+
+std::uint32_t BigEndian32(const std::uint8_t* p) {
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
+           p[3];
+}
+
+std::string Latin1ToUtf8(const std::uint8_t* p, std::size_t n) {
+    std::string out;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (p[i] < 0x80) {
+            out.push_back(static_cast<char>(p[i]));
+        } else {
+            out.push_back(static_cast<char>(0xC0 | (p[i] >> 6)));
+            out.push_back(static_cast<char>(0x80 | (p[i] & 0x3F)));
+        }
+    }
+    return out;
+}
+
+// The text of a PNG "Title" chunk: tEXt (Latin-1) or uncompressed iTXt (UTF-8).
+std::optional<std::string> PngTitle(std::span<const std::uint8_t> png) {
+    static constexpr std::uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (png.size() < 8 || !std::equal(std::begin(kSignature), std::end(kSignature), png.begin())) {
+        return std::nullopt;
+    }
+    static constexpr char kKey[] = "Title";
+    std::size_t at = 8;
+    while (png.size() - at >= 12) {
+        const std::uint32_t length = BigEndian32(&png[at]);
+        if (length > png.size() - at - 12) {
+            break;
+        }
+        const std::string type(reinterpret_cast<const char*>(&png[at + 4]), 4);
+        const std::uint8_t* data = &png[at + 8];
+        at += 12 + std::size_t{length};
+        if (type == "IEND") {
+            break;
+        }
+        if ((type != "tEXt" && type != "iTXt") || length < sizeof kKey ||
+            std::memcmp(data, kKey, sizeof kKey) != 0) {
+            continue;
+        }
+        const std::uint8_t* text = data + sizeof kKey;
+        const std::uint8_t* end = data + length;
+        if (type == "tEXt") {
+            return Latin1ToUtf8(text, static_cast<std::size_t>(end - text));
+        }
+        // iTXt: compression flag, method, language tag and translated keyword first.
+        if (end - text < 2 || text[0] != 0) {
+            continue;
+        }
+        text += 2;
+        for (int field = 0; field < 2 && text < end; ++field) {
+            text = std::find(text, end, std::uint8_t{0});
+            text += text < end ? 1 : 0;
+        }
+        return std::string(reinterpret_cast<const char*>(text),
+                           static_cast<std::size_t>(end - text));
+    }
+    return std::nullopt;
+}
+
+PropertyItem AsciiItem(std::uint32_t tag, const std::string& text) {
     PropertyItem item;
-    item.tag = propertytag::kImageTitle;
+    item.tag = tag;
     item.type = kPropertyAscii;
     item.value.assign(text.begin(), text.end());
     item.value.push_back(0);
@@ -154,7 +223,19 @@ template <typename Open> bool ImageMetadata::Read(Open open) {
 }
 
 bool ImageMetadata::ReadFile(const std::string& path) {
-    return Read([&path] { return Exiv2::ImageFactory::open(path); });
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::uint8_t> bytes;
+    if (in) {
+        in.seekg(0, std::ios::end);
+        const std::streamoff size = in.tellg();
+        in.seekg(0);
+        if (size > 0) {
+            bytes.resize(static_cast<std::size_t>(size));
+            in.read(reinterpret_cast<char*>(bytes.data()), size);
+            bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(0, in.gcount())));
+        }
+    }
+    return ReadBytes(bytes);
 }
 
 bool ImageMetadata::ReadBytes(std::span<const std::uint8_t> bytes) {
@@ -163,9 +244,15 @@ bool ImageMetadata::ReadBytes(std::span<const std::uint8_t> bytes) {
         m_error = true;
         return false;
     }
-    return Read([bytes] {
+    const bool read = Read([bytes] {
         return Exiv2::ImageFactory::open(bytes.data(), static_cast<long>(bytes.size()));
     });
+    if (read && !GetItem(propertytag::kImageTitle)) {
+        if (auto title = PngTitle(bytes)) {
+            m_items.push_back(AsciiItem(propertytag::kImageTitle, *title));
+        }
+    }
+    return read;
 }
 
 bool ImageMetadata::WriteFile(const std::string& path) const {
