@@ -30,7 +30,8 @@ struct ThumbnailExtent {
 // each side rounded to the nearest pixel (at least 1). 0 × 0 for an empty size.
 ThumbnailExtent ThumbnailSize(std::uint32_t width, std::uint32_t height);
 
-// The cache file of an asset: the directory, a separator, the id, ".png".
+// The cache file of an asset: the directory, a separator, the id, ".png";
+// empty when there is no directory.
 std::string CachePath(const std::string& thumbnailDir, std::int32_t assetId);
 
 // The picture of a file decoded for a thumbnail of at most 200 pixels, and

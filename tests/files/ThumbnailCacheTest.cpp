@@ -32,6 +32,7 @@ TEST(ThumbnailCache, SizeScalesTheLongerSideTo200AndNeverEnlarges) {
     }
     EXPECT_EQ(thumbnails::CachePath("/data/Thumbs", 42), "/data/Thumbs/42.png");
     EXPECT_EQ(thumbnails::CachePath("/data/Thumbs/", 7), "/data/Thumbs/7.png");
+    EXPECT_EQ(thumbnails::CachePath("", 7), "");
 }
 
 // A picture with smooth colour gradients and a fine checker of brightness,
