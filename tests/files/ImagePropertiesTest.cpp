@@ -123,6 +123,31 @@ TEST(ImageProperties, MissingPropertyAndUnreadableFileReadEmpty) {
     EXPECT_EQ(CImageProperties(truncated).PropertyText(37500), "");
 }
 
+// Broken PNG files (huge and truncated chunks, bad CRCs, zero sizes) read
+// without crashing; the suite's text-chunk files (all but ct0n0g04, which
+// has none) give their title from tEXt or uncompressed iTXt chunks.
+TEST(ImageProperties, PngTitlesAndBrokenPngFiles) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(testsupport::SharedTestData("png/crashers"))) {
+        ImageMetadata metadata;
+        metadata.ReadFile(entry.path().string());
+        CImageProperties(metadata).PropertyText(propertytag::kImageTitle);
+    }
+    int titled = 0;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(testsupport::SharedTestData("png/pngsuite"))) {
+        const std::string name = entry.path().filename().string();
+        const bool textChunk = name.rfind("ct", 0) == 0 && name.rfind("ct0", 0) != 0;
+        ImageMetadata metadata;
+        metadata.ReadFile(entry.path().string());
+        EXPECT_EQ(CImageProperties(metadata).PropertyText(propertytag::kImageTitle),
+                  textChunk ? "PngSuite" : "")
+            << name;
+        titled += textChunk;
+    }
+    EXPECT_GE(titled, 5);
+}
+
 // --- The camera files against their `exiv2 -pv` listings. ---
 
 struct ListedItem {

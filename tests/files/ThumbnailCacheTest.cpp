@@ -140,11 +140,12 @@ TEST_F(LoaderFixture, ReducedJpegDecodeMatchesScalingTheFullDecode) {
 }
 
 // Every JPEG variant (progressive, CMYK, grey, subsamplings, truncated,
-// arithmetic, 12-bit) and the other formats: the thumbnail decode reports
-// the same file size as a full decode, or fails where the full decode fails.
+// arithmetic, 12-bit), broken BMP files and the TIFF set: the
+// thumbnail decode reports the same file size as a full decode, or fails
+// where the full decode fails, and never crashes.
 TEST(ThumbnailSource, FileSizeAgreesWithTheFullDecode) {
     int decoded = 0;
-    for (const char* set : {"samepicture", "jpeg"}) {
+    for (const char* set : {"samepicture", "jpeg", "bmp/bmpsuite/b", "tiff/images"}) {
         for (const auto& entry :
              std::filesystem::directory_iterator(testsupport::SharedTestData(set))) {
             const std::string path = entry.path().string();
