@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <fstream>
 #include <mutex>
 #include <utility>
 
@@ -23,9 +25,17 @@ constexpr std::array<std::pair<std::uint16_t, std::uint32_t>, 28> kThumbnailTags
     {0x0213, 0x5039}, {0x0214, 0x503A}, {0x8298, 0x503B},
 }};
 
-// Directory pointers the library maintains itself; they are not copied.
+// Directory pointers the library maintains itself, and the tags that
+// describe how the source's own pixels are stored; neither is copied into
+// another file.
 bool IsPointerTag(std::uint32_t tag) {
     return tag == 0x8769 || tag == 0x8825 || tag == 0xA005 || tag == 0x014A;
+}
+bool IsStructureTag(std::uint32_t tag) {
+    constexpr std::uint32_t kTags[] = {0x0100, 0x0101, 0x0102, 0x0103, 0x0106, 0x0111, 0x0115,
+                                       0x0116, 0x0117, 0x011C, 0x0140, 0x0142, 0x0143, 0x0144,
+                                       0x0145, 0x0152, 0x0153, 0x0201, 0x0202, 0x0212, 0x02BC};
+    return std::find(std::begin(kTags), std::end(kTags), tag) != std::end(kTags);
 }
 
 // The item number of a datum, or nullopt for data outside the primary
@@ -56,6 +66,8 @@ PropertyItem ItemFromDatum(std::uint32_t tag, const Exiv2::Exifdatum& datum) {
     return item;
 }
 
+PropertyItem AsciiItem(std::uint32_t tag, const std::string& text);
+
 // The title where a file carries it outside EXIF (XMP dc:title).
 std::optional<PropertyItem> TitleFromXmp(const Exiv2::XmpData& xmp) {
     const auto it = xmp.findKey(Exiv2::XmpKey("Xmp.dc.title"));
@@ -71,8 +83,73 @@ std::optional<PropertyItem> TitleFromXmp(const Exiv2::XmpData& xmp) {
     if (text.empty()) {
         return std::nullopt;
     }
+    return AsciiItem(propertytag::kImageTitle, text);
+}
+
+std::uint32_t BigEndian32(const std::uint8_t* p) {
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
+           p[3];
+}
+
+std::string Latin1ToUtf8(const std::uint8_t* p, std::size_t n) {
+    std::string out;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (p[i] < 0x80) {
+            out.push_back(static_cast<char>(p[i]));
+        } else {
+            out.push_back(static_cast<char>(0xC0 | (p[i] >> 6)));
+            out.push_back(static_cast<char>(0x80 | (p[i] & 0x3F)));
+        }
+    }
+    return out;
+}
+
+// The text of a PNG "Title" chunk: tEXt (Latin-1) or uncompressed iTXt (UTF-8).
+std::optional<std::string> PngTitle(std::span<const std::uint8_t> png) {
+    static constexpr std::uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (png.size() < 8 || !std::equal(std::begin(kSignature), std::end(kSignature), png.begin())) {
+        return std::nullopt;
+    }
+    static constexpr char kKey[] = "Title";
+    std::size_t at = 8;
+    while (png.size() - at >= 12) {
+        const std::uint32_t length = BigEndian32(&png[at]);
+        if (length > png.size() - at - 12) {
+            break;
+        }
+        const std::string type(reinterpret_cast<const char*>(&png[at + 4]), 4);
+        const std::uint8_t* data = &png[at + 8];
+        at += 12 + std::size_t{length};
+        if (type == "IEND") {
+            break;
+        }
+        if ((type != "tEXt" && type != "iTXt") || length < sizeof kKey ||
+            std::memcmp(data, kKey, sizeof kKey) != 0) {
+            continue;
+        }
+        const std::uint8_t* text = data + sizeof kKey;
+        const std::uint8_t* end = data + length;
+        if (type == "tEXt") {
+            return Latin1ToUtf8(text, static_cast<std::size_t>(end - text));
+        }
+        // iTXt: compression flag, method, language tag and translated keyword first.
+        if (end - text < 2 || text[0] != 0) {
+            continue;
+        }
+        text += 2;
+        for (int field = 0; field < 2 && text < end; ++field) {
+            text = std::find(text, end, std::uint8_t{0});
+            text += text < end ? 1 : 0;
+        }
+        return std::string(reinterpret_cast<const char*>(text),
+                           static_cast<std::size_t>(end - text));
+    }
+    return std::nullopt;
+}
+
+PropertyItem AsciiItem(std::uint32_t tag, const std::string& text) {
     PropertyItem item;
-    item.tag = propertytag::kImageTitle;
+    item.tag = tag;
     item.type = kPropertyAscii;
     item.value.assign(text.begin(), text.end());
     item.value.push_back(0);
@@ -82,7 +159,8 @@ std::optional<PropertyItem> TitleFromXmp(const Exiv2::XmpData& xmp) {
 // The library's key for an item number; primary-directory tags the
 // library files under the EXIF directory go there, the rest to IFD0.
 std::optional<Exiv2::ExifKey> KeyForItem(std::uint32_t tag) {
-    if (tag > 0xFFFF || IsPointerTag(tag) || (tag >= 0x5000 && tag < 0x5100)) {
+    if (tag > 0xFFFF || IsPointerTag(tag) || IsStructureTag(tag) ||
+        (tag >= 0x5000 && tag < 0x5100)) {
         return std::nullopt;
     }
     const auto t = static_cast<std::uint16_t>(tag);
@@ -145,7 +223,19 @@ template <typename Open> bool ImageMetadata::Read(Open open) {
 }
 
 bool ImageMetadata::ReadFile(const std::string& path) {
-    return Read([&path] { return Exiv2::ImageFactory::open(path); });
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::uint8_t> bytes;
+    if (in) {
+        in.seekg(0, std::ios::end);
+        const std::streamoff size = in.tellg();
+        in.seekg(0);
+        if (size > 0) {
+            bytes.resize(static_cast<std::size_t>(size));
+            in.read(reinterpret_cast<char*>(bytes.data()), size);
+            bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(0, in.gcount())));
+        }
+    }
+    return ReadBytes(bytes);
 }
 
 bool ImageMetadata::ReadBytes(std::span<const std::uint8_t> bytes) {
@@ -154,9 +244,15 @@ bool ImageMetadata::ReadBytes(std::span<const std::uint8_t> bytes) {
         m_error = true;
         return false;
     }
-    return Read([bytes] {
+    const bool read = Read([bytes] {
         return Exiv2::ImageFactory::open(bytes.data(), static_cast<long>(bytes.size()));
     });
+    if (read && !GetItem(propertytag::kImageTitle)) {
+        if (auto title = PngTitle(bytes)) {
+            m_items.push_back(AsciiItem(propertytag::kImageTitle, *title));
+        }
+    }
+    return read;
 }
 
 bool ImageMetadata::WriteFile(const std::string& path) const {
@@ -167,7 +263,7 @@ bool ImageMetadata::WriteFile(const std::string& path) const {
             return false;
         }
         image->readMetadata();
-        Exiv2::ExifData exif;
+        Exiv2::ExifData& exif = image->exifData();
         for (const PropertyItem& item : m_items) {
             const auto key = KeyForItem(item.tag);
             if (!key || item.value.empty()) {
@@ -179,9 +275,13 @@ bool ImageMetadata::WriteFile(const std::string& path) const {
                             Exiv2::littleEndian) != 0) {
                 continue;
             }
-            exif.add(*key, value.get());
+            const auto existing = exif.findKey(*key);
+            if (existing != exif.end()) {
+                existing->setValue(value.get());
+            } else {
+                exif.add(*key, value.get());
+            }
         }
-        image->setExifData(exif);
         image->writeMetadata();
     } catch (const std::exception&) {
         return false;

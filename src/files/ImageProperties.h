@@ -84,9 +84,11 @@ public:
     // state) when the library cannot read it.
     bool ReadFile(const std::string& path);
     bool ReadBytes(std::span<const std::uint8_t> bytes);
-    // Stores the items into an existing picture file, replacing the EXIF
-    // data it had and keeping its pixels. False when the file cannot take
-    // them (a format without EXIF support, a write failure).
+    // Stores the items into an existing picture file, keeping its pixels
+    // and its other metadata (an item replaces the file's one of the same
+    // tag; directory pointers and the source's pixel-layout tags are not
+    // written). False when the file cannot take them (a format without
+    // EXIF support, a write failure).
     bool WriteFile(const std::string& path) const;
 
     bool HasError() const { return m_error; }

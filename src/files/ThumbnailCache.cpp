@@ -110,6 +110,9 @@ std::uint8_t OverWhite(std::uint8_t c, std::uint8_t a) {
 // Writes the PNG through a temporary file so a failed write leaves no
 // half file. Cache files are not synced: a lost one is made again.
 bool WriteCacheFile(CxImage& thumbnail, const std::string& path) {
+    if (path.empty()) {
+        return false;
+    }
     std::vector<std::uint8_t> bytes;
     if (!thumbnail.Encode(bytes, imaging::kFormatPng)) {
         return false;
@@ -230,8 +233,11 @@ ThumbnailExtent ThumbnailSize(std::uint32_t width, std::uint32_t height) {
 }
 
 std::string CachePath(const std::string& thumbnailDir, std::int32_t assetId) {
+    if (thumbnailDir.empty()) {
+        return {}; // no cache directory: nothing is read or written
+    }
     std::string path = thumbnailDir;
-    if (path.empty() || path.back() != '/') {
+    if (path.back() != '/') {
         path.push_back('/');
     }
     return path + std::to_string(assetId) + ".png";

@@ -30,7 +30,8 @@ struct ThumbnailExtent {
 // each side rounded to the nearest pixel (at least 1). 0 × 0 for an empty size.
 ThumbnailExtent ThumbnailSize(std::uint32_t width, std::uint32_t height);
 
-// The cache file of an asset: the directory, a separator, the id, ".png".
+// The cache file of an asset: the directory, a separator, the id, ".png";
+// empty when there is no directory.
 std::string CachePath(const std::string& thumbnailDir, std::int32_t assetId);
 
 // The picture of a file decoded for a thumbnail of at most 200 pixels, and
@@ -55,5 +56,13 @@ CxImage FlattenOnWhite(const CxImage& picture);
 // still good, otherwise from the picture file, writing a new cache file and
 // reading the picture's metadata into the object (the first five texts only
 // when empty). Sets metaModified and fileModified when it read the picture
-// file; the caller then saves the object and clears both.
+// file; the caller then saves the object and clears both. A job calls it
+// per entry with a copy of the entry's handle and no listing or registry
+// lock held: set the object's modified time from the file first, then
+//   LoadThumbnail(*entry, thumbnailDir);
+//   if (entry->metaModified) {
+//       catalog.SaveAsset(entry.get()); // the job's own CCatalog
+//       entry->metaModified = entry->fileModified = false;
+//   }
+// and report the entry.
 void LoadThumbnail(CFileObject& object, const std::string& thumbnailDir);

@@ -123,6 +123,31 @@ TEST(ImageProperties, MissingPropertyAndUnreadableFileReadEmpty) {
     EXPECT_EQ(CImageProperties(truncated).PropertyText(37500), "");
 }
 
+// Broken PNG files (huge and truncated chunks, bad CRCs, zero sizes) read
+// without crashing; the suite's text-chunk files (all but ct0n0g04, which
+// has none) give their title from tEXt or uncompressed iTXt chunks.
+TEST(ImageProperties, PngTitlesAndBrokenPngFiles) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(testsupport::SharedTestData("png/crashers"))) {
+        ImageMetadata metadata;
+        metadata.ReadFile(entry.path().string());
+        CImageProperties(metadata).PropertyText(propertytag::kImageTitle);
+    }
+    int titled = 0;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(testsupport::SharedTestData("png/pngsuite"))) {
+        const std::string name = entry.path().filename().string();
+        const bool textChunk = name.rfind("ct", 0) == 0 && name.rfind("ct0", 0) != 0;
+        ImageMetadata metadata;
+        metadata.ReadFile(entry.path().string());
+        EXPECT_EQ(CImageProperties(metadata).PropertyText(propertytag::kImageTitle),
+                  textChunk ? "PngSuite" : "")
+            << name;
+        titled += textChunk;
+    }
+    EXPECT_GE(titled, 5);
+}
+
 // --- The camera files against their `exiv2 -pv` listings. ---
 
 struct ListedItem {
@@ -369,6 +394,85 @@ TEST(ImageProperties, CameraFilesMatchTheirListings) {
         }
     }
     EXPECT_GT(checked, 300); // the listings hold several hundred such items
+}
+
+TEST(ImageProperties, PngAndTiffFilesCarryTheirItems) {
+    testsupport::ScopedTestHome home;
+    ImageMetadata source;
+    ASSERT_TRUE(source.ReadFile(testsupport::SharedTestData("exif/exiv2-canon-eos-20d.jpg")));
+    for (const auto& [name, type] :
+         {std::pair{"copy.png", imaging::kFormatPng}, std::pair{"copy.tif", imaging::kFormatTif}}) {
+        CxImage picture(32, 24, 24);
+        const std::string path = home.Temp() + "/" + name;
+        ASSERT_TRUE(picture.SaveFile(path, type));
+        ImageMetadata target;
+        ASSERT_TRUE(target.ReadFile(path)) << name;
+        CImageProperties(target).CopyPropertiesFrom(source);
+        ASSERT_TRUE(target.WriteFile(path)) << name;
+        ImageMetadata reread;
+        ASSERT_TRUE(reread.ReadFile(path)) << name;
+        EXPECT_EQ(CImageProperties(reread).PropertyText(propertytag::kEquipModel),
+                  CImageProperties(source).PropertyText(propertytag::kEquipModel))
+            << name;
+        EXPECT_EQ(reread.PixelWidth(), 32u) << name;
+        CxImage back;
+        ASSERT_TRUE(back.LoadFile(path)) << name << ": the pixels survive";
+        EXPECT_EQ(back.Width(), 32u);
+    }
+}
+
+std::uint32_t Crc32(const std::string& bytes) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char c : bytes) {
+        crc ^= c;
+        for (int k = 0; k < 8; ++k) {
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+    }
+    return ~crc;
+}
+
+// A PNG of ours with one text chunk put in after its header chunk.
+std::string PngWithTextChunk(const std::string& type, const std::string& data) {
+    CxImage picture(8, 8, 24);
+    std::vector<std::uint8_t> png;
+    EXPECT_TRUE(picture.Encode(png, imaging::kFormatPng));
+    std::string bytes(png.begin(), png.end());
+    const auto be32 = [](std::uint32_t v) {
+        return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16),
+                           static_cast<char>(v >> 8), static_cast<char>(v)};
+    };
+    const std::string body = type + data;
+    const std::string chunk =
+        be32(static_cast<std::uint32_t>(data.size())) + body + be32(Crc32(body));
+    return bytes.insert(8 + 25, chunk);
+}
+
+TEST(ImageProperties, TitleIsReadFromPngTextChunks) {
+    testsupport::ScopedTestHome home;
+    const struct {
+        const char* name;
+        std::string type, data, expected;
+    } cases[] = {
+        {"latin1.png", "tEXt", std::string("Title\0Sunset \xE9", 14), "Sunset \xC3\xA9"},
+        {"utf8.png", "iTXt",
+         std::string("Title\0\0\0de\0Titel\0\xC3\x9C"
+                     "ber",
+                     22),
+         "\xC3\x9C"
+         "ber"},
+        {"other.png", "tEXt", std::string("Author\0Ann", 11), ""},
+    };
+    for (const auto& c : cases) {
+        const std::string path = home.Temp() + "/" + c.name;
+        ASSERT_TRUE(testsupport::WriteFile(path, PngWithTextChunk(c.type, c.data)));
+        CxImage check;
+        ASSERT_TRUE(check.LoadFile(path)) << c.name << " is still a good PNG";
+        ImageMetadata metadata;
+        ASSERT_TRUE(metadata.ReadFile(path)) << c.name;
+        EXPECT_EQ(CImageProperties(metadata).PropertyText(propertytag::kImageTitle), c.expected)
+            << c.name;
+    }
 }
 
 TEST(ImageProperties, CopiedPropertiesAndSoftwareReachASavedFile) {

@@ -32,6 +32,7 @@ TEST(ThumbnailCache, SizeScalesTheLongerSideTo200AndNeverEnlarges) {
     }
     EXPECT_EQ(thumbnails::CachePath("/data/Thumbs", 42), "/data/Thumbs/42.png");
     EXPECT_EQ(thumbnails::CachePath("/data/Thumbs/", 7), "/data/Thumbs/7.png");
+    EXPECT_EQ(thumbnails::CachePath("", 7), "");
 }
 
 // A picture with smooth colour gradients and a fine checker of brightness,
@@ -136,6 +137,37 @@ TEST_F(LoaderFixture, ReducedJpegDecodeMatchesScalingTheFullDecode) {
     }
     EXPECT_LE(sum / (200 * 150 * 3), 0.5);
     EXPECT_LE(largest, 4);
+}
+
+// Every JPEG variant (progressive, CMYK, grey, subsamplings, truncated,
+// arithmetic, 12-bit), broken BMP files and the TIFF set: the
+// thumbnail decode reports the same file size as a full decode, or fails
+// where the full decode fails, and never crashes.
+TEST(ThumbnailSource, FileSizeAgreesWithTheFullDecode) {
+    int decoded = 0;
+    for (const char* set : {"samepicture", "jpeg", "bmp/bmpsuite/b", "tiff/images"}) {
+        for (const auto& entry :
+             std::filesystem::directory_iterator(testsupport::SharedTestData(set))) {
+            const std::string path = entry.path().string();
+            CxImage full;
+            const bool fullOk = full.LoadFile(path);
+            CxImage reduced;
+            thumbnails::ThumbnailSource source;
+            ImageMetadata metadata;
+            const bool reducedOk = thumbnails::DecodeForThumbnail(path, reduced, source, metadata);
+            EXPECT_EQ(reducedOk, fullOk) << path;
+            if (!fullOk || !reducedOk) {
+                continue;
+            }
+            ++decoded;
+            EXPECT_EQ(source.fileWidth, full.Width()) << path;
+            EXPECT_EQ(source.fileHeight, full.Height()) << path;
+            const ThumbnailExtent size = thumbnails::ThumbnailSize(full.Width(), full.Height());
+            EXPECT_GE(reduced.Width(), size.width) << path;
+            EXPECT_GE(reduced.Height(), size.height) << path;
+        }
+    }
+    EXPECT_GT(decoded, 20);
 }
 
 TEST_F(LoaderFixture, GoodCacheIsReadAndATouchedFileIsMadeAgain) {

@@ -2,8 +2,10 @@
 
 #include "files/FileObject.h"
 #include "files/FileObjectRegistry.h"
+#include "files/ThumbnailCache.h"
 #include "files/ThumbnailDib.h"
 #include "imaging/Image.h"
+#include "imaging/ImageFormats.h"
 
 #include "CatalogFixture.h"
 #include "TestEnv.h"
@@ -13,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -198,6 +202,47 @@ TEST(ThumbnailManager, StackDrawsAtMostTwentyWithTheLastOnTop) {
             ASSERT_NE(canvas.pixel(x, y), qRgb(255, 0, 0)) << x << "," << y;
         }
     }
+}
+
+// The loader replacing thumbnails on a worker while the user-interface
+// thread draws the same object: every drawing shows a whole thumbnail.
+TEST(ThumbnailManager, DrawingWhileTheLoaderReplacesTheThumbnail) {
+    testsupport::ScopedTestHome home;
+    CxImage picture(300, 200, 24);
+    const std::string path = home.Temp() + "/busy.png";
+    ASSERT_TRUE(picture.SaveFile(path, imaging::kFormatPng));
+    const std::string thumbs = home.Temp();
+    const CThumbnailManager manager(Resources());
+    CFileObject object(path, nullptr);
+    object.assetId = 1;
+    object.isimage = true; // as the catalogue knows it
+    std::atomic<bool> stop{false};
+    std::thread loader([&] {
+        for (int i = 0; i < 30; ++i) {
+            {
+                std::lock_guard lock(object.Lock());
+                object.SetThumbnailLoaded(false);
+                object.width = -1; // forces a new thumbnail from the file
+            }
+            LoadThumbnail(object, thumbs);
+        }
+        stop = true;
+    });
+    int drawings = 0;
+    while (!stop) {
+        QImage canvas = Canvas(120, 100);
+        QPainter painter(&canvas);
+        manager.Draw(object, painter, Qt::white, {0, 0, 120, 100}, 3);
+        painter.end();
+        const QRgb centre = canvas.pixel(61, 51);
+        // A drawn thumbnail is black; before the first one only the frame shows.
+        EXPECT_TRUE(centre == qRgb(0, 0, 0) || centre == qRgb(255, 255, 255));
+        ++drawings;
+    }
+    loader.join();
+    EXPECT_TRUE(object.isimage);
+    ASSERT_NE(object.GetThumbnail(), nullptr);
+    EXPECT_EQ(object.GetThumbnail()->Width(), 200);
 }
 
 } // namespace

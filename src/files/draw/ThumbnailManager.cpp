@@ -188,6 +188,8 @@ CellRect CThumbnailManager::Placement(int w, int h, CellRect cell, int border) {
 
 void CThumbnailManager::Draw(const CFileObject& object, QPainter& dc, QColor colour, CellRect cell,
                              int border) const {
+    // The loader sets isimage and replaces the thumbnail under this lock.
+    std::lock_guard lock(object.Lock());
     if (!object.isimage) {
         const QImage* icon = IconFor(object);
         if (!icon) {
@@ -200,7 +202,6 @@ void CThumbnailManager::Draw(const CFileObject& object, QPainter& dc, QColor col
         dc.restore();
         return;
     }
-    std::lock_guard lock(object.Lock());
     const ThumbnailDib* dib = object.GetThumbnail();
     const int w = dib ? dib->Width() : 0;
     const int h = dib ? dib->Height() : 0;
