@@ -24,13 +24,24 @@ unsigned long DeviceOf(const std::string& path) {
 
 } // namespace
 
-ThumbnailOutcome MakeThumbnailAndSave(CFileObject& object, CCatalog& catalog) {
+bool LoadPictureThumbnail(CFileObject& object) {
     // Only files named as pictures (or known as images) are decoded: a scan
     // must not read every video, archive and document on the disk.
     if (!object.isimage && !imaging::IsPictureExtension(object.fileName)) {
-        return ThumbnailOutcome::NotAPicture;
+        return false;
     }
     LoadThumbnail(object, files::GetThumbnailDir());
+    return true;
+}
+
+ThumbnailOutcome MakeThumbnailAndSave(CFileObject& object, CCatalog& catalog) {
+    if (!LoadPictureThumbnail(object)) {
+        return ThumbnailOutcome::NotAPicture;
+    }
+    return SaveThumbnailChanges(object, catalog);
+}
+
+ThumbnailOutcome SaveThumbnailChanges(CFileObject& object, CCatalog& catalog) {
     const bool made = object.metaModified;
     if (made) {
         catalog.SaveAsset(&object);

@@ -25,6 +25,12 @@ enum class ThumbnailOutcome {
 // The thumbnail and metadata of one recorded entry, saved when they changed.
 ThumbnailOutcome MakeThumbnailAndSave(CFileObject& object, CCatalog& catalog);
 
+// The two halves of it, for callers that load on several threads and save
+// on one: the load (false when the file is not named as a picture) and the
+// save of what the load changed.
+bool LoadPictureThumbnail(CFileObject& object);
+ThumbnailOutcome SaveThumbnailChanges(CFileObject& object, CCatalog& catalog);
+
 struct IndexEvents {
     // Asked before each entry; true ends the walk.
     std::function<bool()> shouldStop;

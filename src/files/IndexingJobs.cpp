@@ -3,17 +3,22 @@
 #include "catalogue/Catalog.h"
 #include "files/CachePaths.h"
 #include "files/FileObjectRegistry.h"
-#include "files/JobCatalog.h"
 #include "files/FileSystemEntry.h"
 #include "files/FolderIndexer.h"
+#include "files/JobCatalog.h"
 #include "files/ScanExclusions.h"
 #include "platform/FileOps.h"
 #include "platform/Messages.h"
 #include "platform/Paths.h"
 #include "platform/Volumes.h"
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -50,6 +55,89 @@ std::vector<std::string> FixedDriveRoots() {
 
 } // namespace
 
+namespace {
+
+// The pictures of a listing loaded on several threads and handed back in
+// listing order: loaders take the next index, read the file's write time and
+// make or read its thumbnail; the job saves and reports each one in order.
+class OrderedThumbnailLoader {
+public:
+    OrderedThumbnailLoader(CBrowseManager& manager, const CBrowseManager::Token& token, int count)
+        : m_manager(manager), m_token(token), m_slots(static_cast<size_t>(count)) {
+        const unsigned loaders = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+        for (unsigned i = 0; i < loaders; ++i) {
+            m_loaders.emplace_back([this] { Load(); });
+        }
+    }
+    ~OrderedThumbnailLoader() {
+        for (std::thread& loader : m_loaders) {
+            loader.join();
+        }
+    }
+
+    // Waits for entry `index`; null when it is not one to report.
+    CFileObjectPtr Take(int index) {
+        std::unique_lock lock(m_mutex);
+        m_readyChanged.wait(lock, [&] { return m_slots[static_cast<size_t>(index)].ready; });
+        return std::move(m_slots[static_cast<size_t>(index)].entry);
+    }
+
+private:
+    struct Slot {
+        CFileObjectPtr entry;
+        bool ready = false;
+    };
+
+    void Load() {
+        for (;;) {
+            const int index = m_next.fetch_add(1);
+            if (index >= static_cast<int>(m_slots.size())) {
+                return;
+            }
+            CFileObjectPtr entry;
+            {
+                std::lock_guard lock(m_manager.ListingLock());
+                if (!m_token->ShouldQuit()) {
+                    entry = m_manager.ListingTable().GetAt(index);
+                }
+            }
+            if (entry && entry->assetId != -1) {
+                ReadWriteTime(*entry);
+                LoadPictureThumbnail(*entry);
+            } else {
+                entry = CFileObjectPtr();
+            }
+            {
+                std::lock_guard lock(m_mutex);
+                m_slots[static_cast<size_t>(index)] = Slot{std::move(entry), true};
+            }
+            m_readyChanged.notify_all();
+        }
+    }
+
+    static void ReadWriteTime(CFileObject& entry) {
+        int fd = ::open(entry.GetFullPath().c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            return;
+        }
+        struct stat st;
+        if (::fstat(fd, &st) == 0) {
+            entry.SetModified(DateTime::FromTimeT(st.st_mtime));
+        }
+        ::close(fd);
+    }
+
+    CBrowseManager& m_manager;
+    const CBrowseManager::Token& m_token;
+    std::vector<Slot> m_slots;
+    std::atomic<int> m_next{0};
+    std::mutex m_mutex;
+    std::condition_variable m_readyChanged;
+    std::vector<std::thread> m_loaders;
+};
+
+} // namespace
+
 void RunThumbnailJob(CBrowseManager& manager, const CBrowseManager::Token& token,
                      platform::WindowHandle window) {
     JobCatalog job(manager.Registry());
@@ -58,34 +146,22 @@ void RunThumbnailJob(CBrowseManager& manager, const CBrowseManager::Token& token
         std::lock_guard lock(manager.ListingLock());
         count = manager.ListingTable().GetCount();
     }
-    for (int index = 0; index < count; ++index) {
-        CFileObjectPtr entry;
-        {
+    {
+        OrderedThumbnailLoader loader(manager, token, count);
+        for (int index = 0; index < count && !token->ShouldQuit(); ++index) {
+            CFileObjectPtr entry = loader.Take(index);
+            if (!entry) {
+                continue;
+            }
+            SaveThumbnailChanges(*entry, job.catalog);
             std::lock_guard lock(manager.ListingLock());
             if (token->ShouldQuit()) {
                 break;
             }
-            entry = manager.ListingTable().GetAt(index);
+            platform::PostMessage(window, platform::kMsgItemReady,
+                                  static_cast<std::uintptr_t>(index), 0);
         }
-        if (!entry || entry->assetId == -1) {
-            continue;
-        }
-        int fd = ::open(entry->GetFullPath().c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd >= 0) {
-            struct stat st;
-            if (::fstat(fd, &st) == 0) {
-                entry->SetModified(DateTime::FromTimeT(st.st_mtime));
-            }
-            ::close(fd);
-        }
-        MakeThumbnailAndSave(*entry, job.catalog);
-        std::lock_guard lock(manager.ListingLock());
-        if (token->ShouldQuit()) {
-            break;
-        }
-        platform::PostMessage(window, platform::kMsgItemReady, static_cast<std::uintptr_t>(index),
-                              0);
-    }
+    } // the loaders wind down on the quit flag or the last index
     if (token->ShouldQuit()) {
         manager.StopJob(token);
         return;

@@ -2,8 +2,8 @@
 
 #include "catalogue/Catalog.h"
 #include "files/FileObjectRegistry.h"
-#include "files/JobCatalog.h"
 #include "files/FileSystemEntry.h"
+#include "files/JobCatalog.h"
 #include "imaging/Image.h"
 #include "imaging/PictureExtensions.h"
 #include "platform/Messages.h"
