@@ -120,6 +120,16 @@ int RunIndex(const std::vector<std::string>& args) {
     if (!catalog.OpenMain()) {
         return CatalogueError("cannot open the catalogue " + where.catalogPath);
     }
+    // An indexing run writes a few statements per file. Without a flush at
+    // every commit (the WAL journal keeps the catalogue sound if the process
+    // dies; only a power cut could lose the last files, which the next run
+    // records again) a run is many times faster.
+    for (CppSQLite3DB* db : {&registry.Catalog().MainDb(), &catalog.MainDb()}) {
+        try {
+            db->Execute("PRAGMA synchronous=NORMAL;");
+        } catch (const CppSQLite3Exception&) {
+        }
+    }
     const std::int32_t lastKnownId = catalog.MaxAssetId();
 
     std::size_t seen = 0, newPictures = 0, updated = 0;

@@ -135,6 +135,7 @@ void CxImage::Destroy() {
 
 void CxImage::CopySettings(const CxImage& src) {
     m_jpegQuality = src.m_jpegQuality;
+    m_pngCompression = src.m_pngCompression;
     m_xDpi = src.m_xDpi;
     m_yDpi = src.m_yDpi;
     m_transIndex = src.m_transIndex;

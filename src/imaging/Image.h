@@ -149,6 +149,12 @@ public:
     // Settings.
     float GetJpegQuality() const { return m_jpegQuality; }
     void SetJpegQuality(float quality);
+    // zlib's level for PNG saves, 0 (none) to 9; -1 (the default) leaves
+    // the encoder's own choice. Levels up to 3 also use one fast row filter.
+    int GetPngCompression() const { return m_pngCompression; }
+    void SetPngCompression(int level) {
+        m_pngCompression = level < -1 ? -1 : (level > 9 ? 9 : level);
+    }
     std::int32_t GetXDPI() const { return m_xDpi; }
     std::int32_t GetYDPI() const { return m_yDpi; }
     void SetXDPI(std::int32_t dpi);
@@ -240,6 +246,7 @@ private:
     ImageRect m_selectionBox;
 
     float m_jpegQuality = 95.0f;
+    int m_pngCompression = -1;
     std::int32_t m_xDpi = 96;
     std::int32_t m_yDpi = 96;
     std::int32_t m_transIndex = -1;

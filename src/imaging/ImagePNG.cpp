@@ -229,6 +229,13 @@ bool WritePng(png_structp png, png_infop info, const CxImage& image, Writer& w) 
     // Palette pictures with an alpha plane are written as RGBA.
     const bool rgba = image.AlphaIsValid();
     SetHeader(png, info, image, rgba);
+    if (const int level = image.GetPngCompression(); level >= 0) {
+        png_set_compression_level(png, level);
+        if (level <= 3) {
+            // Fast saves: one cheap filter instead of trying every filter per row.
+            png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+        }
+    }
     png_write_info(png, info);
     const std::uint32_t width = image.Width();
     w.row.resize(std::size_t{width} * 4);

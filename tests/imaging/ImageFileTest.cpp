@@ -332,3 +332,34 @@ TEST(ImageFile, ReducedDecodeOfOtherFormatsResamples) {
     EXPECT_FALSE(thumb.DecodeReduced(std::vector<std::uint8_t>(10, 1), 90, 30));
     EXPECT_EQ(thumb.GetLastError(), "Decode: Unknown or wrong format");
 }
+
+TEST(ImageFile, PngCompressionLevelsKeepThePixels) {
+    CxImage image(97, 61, 24);
+    for (std::uint32_t y = 0; y < 61; ++y) {
+        for (std::uint32_t x = 0; x < 97; ++x) {
+            image.SetPixelColor(x, y,
+                                MakeRgb(static_cast<std::uint8_t>(x * 7 + y),
+                                        static_cast<std::uint8_t>(y * 3),
+                                        static_cast<std::uint8_t>((x ^ y) & 0xFF)));
+        }
+    }
+    std::vector<std::uint8_t> fast, best;
+    image.SetPngCompression(1);
+    CxImage copy(image);
+    EXPECT_EQ(copy.GetPngCompression(), 1) << "copies keep the setting";
+    ASSERT_TRUE(copy.Encode(fast, imaging::kFormatPng));
+    image.SetPngCompression(9);
+    ASSERT_TRUE(image.Encode(best, imaging::kFormatPng));
+    EXPECT_LE(best.size(), fast.size());
+    for (const auto* bytes : {&fast, &best}) {
+        CxImage decoded;
+        ASSERT_TRUE(decoded.Decode(*bytes, imaging::kFormatPng));
+        for (std::uint32_t y = 0; y < 61; y += 5) {
+            for (std::uint32_t x = 0; x < 97; x += 3) {
+                EXPECT_EQ(decoded.GetPixelColor(x, y), image.GetPixelColor(x, y));
+            }
+        }
+    }
+    image.SetPngCompression(42);
+    EXPECT_EQ(image.GetPngCompression(), 9);
+}
