@@ -209,8 +209,12 @@ public:
         }
         const auto y0 = static_cast<std::int64_t>(std::max(0.0, std::floor(top)));
         const auto y1 = static_cast<std::int64_t>(std::min<double>(m_height, std::ceil(bottom)));
+        std::size_t edges = 0;
+        for (const auto& poly : polygons) {
+            edges += poly.size();
+        }
         std::vector<std::pair<double, int>> crossings;
-        for (std::int64_t y = y0; y < y1; ++y) {
+        for (std::int64_t y = y0; y < y1 && !OverBudget(); ++y) {
             const double sy = y + 0.5;
             crossings.clear();
             for (const auto& poly : polygons) {
@@ -233,7 +237,7 @@ public:
                     Span(y, crossings[i].first, crossings[i + 1].first, brush);
                 }
             }
-            m_work += crossings.size() + 1;
+            m_work += edges + crossings.size() + 1;
         }
     }
 
@@ -265,17 +269,18 @@ public:
         const auto x1 = static_cast<std::int64_t>(std::min<double>(m_width, std::ceil(dx1 - 0.5)));
         const auto y0 = static_cast<std::int64_t>(std::max(0.0, std::ceil(dy0 - 0.5)));
         const auto y1 = static_cast<std::int64_t>(std::min<double>(m_height, std::ceil(dy1 - 0.5)));
-        if (x0 >= x1 || y0 >= y1 || dx1 - dx0 <= 0 || dy1 - dy0 <= 0) {
+        if (x0 >= x1 || y0 >= y1 || dx1 - dx0 < 1e-3 || dy1 - dy0 < 1e-3) {
             return;
         }
         const std::int64_t srcW = src.Width();
         const std::int64_t srcH = src.Height();
         for (std::int64_t y = y0; y < y1; ++y) {
-            double v = (y + 0.5 - a.y) / (b.y - a.y) * sh + sy;
+            const double v = std::clamp((y + 0.5 - a.y) / (b.y - a.y) * sh + sy, -1.0, srcH + 1.0);
             const auto row =
                 std::clamp<std::int64_t>(static_cast<std::int64_t>(std::floor(v)), 0, srcH - 1);
             for (std::int64_t x = x0; x < x1; ++x) {
-                const double u = (x + 0.5 - a.x) / (b.x - a.x) * sw + sx;
+                const double u =
+                    std::clamp((x + 0.5 - a.x) / (b.x - a.x) * sw + sx, -1.0, srcW + 1.0);
                 const auto col =
                     std::clamp<std::int64_t>(static_cast<std::int64_t>(std::floor(u)), 0, srcW - 1);
                 const RgbQuad s = src.GetPixelColor(col, srcH - 1 - row);
@@ -321,6 +326,9 @@ public:
         descent = -face->size->metrics.descender / 64.0;
         double penX = origin.x;
         for (char32_t ch : text) {
+            if (OverBudget()) {
+                break;
+            }
             if (FT_Load_Char(face, ch, measureOnly ? FT_LOAD_DEFAULT : FT_LOAD_RENDER) != 0) {
                 continue;
             }
@@ -471,10 +479,16 @@ protected:
         }
         return {x - s.windowOrg.x + s.viewportOrg.x, y - s.windowOrg.y + s.viewportOrg.y};
     }
+    // Canvas pixels, kept finite and within a range the rasterizer's
+    // integer conversions can take, whatever the file's mapping says.
     Point Map(double x, double y) const {
         const Point d = ToDevice(x, y);
-        return {(d.x - m_deviceOrigin.x) * m_deviceScale.x,
-                (d.y - m_deviceOrigin.y) * m_deviceScale.y};
+        return {Bounded((d.x - m_deviceOrigin.x) * m_deviceScale.x),
+                Bounded((d.y - m_deviceOrigin.y) * m_deviceScale.y)};
+    }
+    static double Bounded(double v) {
+        constexpr double kFar = 1e7;
+        return std::isfinite(v) ? std::clamp(v, -kFar, kFar) : 0.0;
     }
     double MapLength(double length) const {
         const Point a = Map(0, 0);
