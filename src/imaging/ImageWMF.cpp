@@ -1342,17 +1342,51 @@ bool ToImage(const Canvas& canvas, int type, CxImage& image) {
     return true;
 }
 
-bool DecodeWmf(std::span<const std::uint8_t> data, CxImage& image) {
+// A metafile without the placeable header sizes itself by its first window
+// origin and extent; its logical units are taken as pixels.
+bool WindowOfRecords(std::span<const std::uint8_t> data, std::size_t pos, std::int16_t box[4]) {
+    std::int16_t org[2] = {0, 0};
+    while (pos + 6 <= data.size()) {
+        ByteReader r(data.subspan(pos));
+        const std::uint32_t words = r.U32LE();
+        const std::uint16_t function = r.U16LE();
+        if (words < 3 || words > (data.size() - pos) / 2 || function == 0) {
+            return false;
+        }
+        if ((function == 0x020b || function == 0x020c) && words >= 5) {
+            const auto y = static_cast<std::int16_t>(r.U16LE());
+            const auto x = static_cast<std::int16_t>(r.U16LE());
+            if (function == 0x020b) {
+                org[0] = x;
+                org[1] = y;
+            } else {
+                box[0] = org[0];
+                box[1] = org[1];
+                box[2] = static_cast<std::int16_t>(org[0] + x);
+                box[3] = static_cast<std::int16_t>(org[1] + y);
+                return true;
+            }
+        }
+        pos += std::size_t{words} * 2;
+    }
+    return false;
+}
+
+bool DecodeWmf(std::span<const std::uint8_t> data, bool placeable, CxImage& image) {
     ByteReader r(data);
-    r.U32LE(); // the placeable key
-    r.U16LE(); // handle
-    const auto left = static_cast<std::int16_t>(r.U16LE());
-    const auto top = static_cast<std::int16_t>(r.U16LE());
-    const auto right = static_cast<std::int16_t>(r.U16LE());
-    const auto bottom = static_cast<std::int16_t>(r.U16LE());
-    const std::uint16_t inch = r.U16LE();
-    r.U32LE(); // reserved
-    r.U16LE(); // checksum
+    std::int16_t box[4] = {0, 0, 0, 0}; // left, top, right, bottom
+    std::uint16_t inch = 96;
+    if (placeable) {
+        r.U32LE(); // the placeable key
+        r.U16LE(); // handle
+        for (std::int16_t& v : box) {
+            v = static_cast<std::int16_t>(r.U16LE());
+        }
+        inch = r.U16LE();
+        r.U32LE(); // reserved
+        r.U16LE(); // checksum
+    }
+    const std::size_t headerStart = r.Position();
     const std::uint16_t fileType = r.U16LE();
     const std::uint16_t headerWords = r.U16LE();
     r.U16LE(); // version
@@ -1367,9 +1401,14 @@ bool DecodeWmf(std::span<const std::uint8_t> data, CxImage& image) {
         return Fail(image, "WMF: invalid header");
     }
     // The size covers the metafile header and every record.
-    if (words < 9 || (data.size() - 22) / 2 < words) {
+    if (words < 9 || (data.size() - headerStart) / 2 < words) {
         return Fail(image, "WMF: file is truncated");
     }
+    if (!placeable && !WindowOfRecords(data, r.Position(), box)) {
+        return Fail(image, "WMF: the metafile gives no picture size");
+    }
+    const auto [left, top, right, bottom] =
+        std::array<std::int16_t, 4>{box[0], box[1], box[2], box[3]};
     if (inch == 0 || right == left || bottom == top) {
         return Fail(image, "WMF: invalid bounding box");
     }
@@ -1462,7 +1501,12 @@ bool CxImageWMF::Decode(std::span<const std::uint8_t> data, CxImage& image) {
         return Fail(image, "WMF: not a metafile");
     }
     if (first == kPlaceableKey) {
-        return DecodeWmf(data, image);
+        return DecodeWmf(data, true, image);
+    }
+    // A plain metafile header: memory or disk type, 9 words, version 1 or 3.
+    if ((first == 0x00090001 || first == 0x00090002) && data.size() >= 6 && data[4] == 0 &&
+        (data[5] == 1 || data[5] == 3)) {
+        return DecodeWmf(data, false, image);
     }
     if (first == 1 && data.size() >= 44) {
         ByteReader s(data.subspan(40, 4));
@@ -1470,5 +1514,5 @@ bool CxImageWMF::Decode(std::span<const std::uint8_t> data, CxImage& image) {
             return DecodeEmf(data, image);
         }
     }
-    return Fail(image, "WMF: not a placeable WMF or an EMF file");
+    return Fail(image, "WMF: not a metafile");
 }

@@ -2,7 +2,9 @@
 
 // CxImageWMF: the metafile decoder of the image object. Placeable WMF and
 // EMF files are played into a 24-bit bitmap of the picture's own size (at
-// 96 dots per inch, at most 4096 pixels a side): pens, brushes (solid and
+// 96 dots per inch, at most 4096 pixels a side; a WMF without the
+// placeable header is sized by its first window extent, one logical unit
+// to the pixel): pens, brushes (solid and
 // hatched), rectangles, rounded rectangles, ellipses, polygons, polylines,
 // lines, text and device-independent bitmaps. Stateless; any thread (the
 // font cache for text has its own lock).

@@ -68,6 +68,25 @@ TEST(ImageWMF, PlaysPlaceableWmf) {
     imagingtest::ExpectBrokenCopiesFail(wmf, imaging::kFormatWmf, 40, false);
 }
 
+// The same drawing without the placeable header: the window records that
+// open it give its size.
+TEST(ImageWMF, PlaysPlainWmfSizedByItsWindow) {
+    auto wmf = imagingtest::MakeTestWmf();
+    std::vector<std::uint8_t> plain(wmf.begin() + 22, wmf.end());
+    const std::vector<std::uint8_t> window = {
+        5, 0, 0, 0, 0x0b, 0x02, 0,  0, 0,   0,  // origin 0, 0
+        5, 0, 0, 0, 0x0c, 0x02, 60, 0, 100, 0}; // extent 100 × 60
+    plain.insert(plain.begin() + 18, window.begin(), window.end());
+    plain[6] = static_cast<std::uint8_t>(plain[6] + 10); // the size in words
+    CxImage image;
+    ASSERT_TRUE(image.Decode(plain)) << image.GetLastError();
+    ExpectTestDrawing(image);
+    // Without the window records there is no size to draw at.
+    std::vector<std::uint8_t> sizeless(wmf.begin() + 22, wmf.end());
+    EXPECT_FALSE(image.Decode(sizeless, imaging::kFormatWmf));
+    EXPECT_EQ(image.GetLastError(), "WMF: the metafile gives no picture size");
+}
+
 TEST(ImageWMF, PlaysEmf) {
     CxImage image;
     const auto emf = imagingtest::MakeTestEmf();
