@@ -11,6 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=${2:-$here/../../build-fuzz}
 bin=$build/bin
 corpus=$build/fuzz-corpus
+export LSAN_OPTIONS="suppressions=$here/imaging/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 [[ -d $corpus/detect ]] || "$here/imaging/make-corpus.sh" "$corpus" "$bin/fuzz_imaging_corpus"
 faults=0
 for target in "$bin"/fuzz_imaging_*; do

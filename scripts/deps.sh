@@ -7,6 +7,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libsqlite3-dev
     libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev libraw-dev libmng-dev
+    libfreetype-dev libfontconfig-dev fonts-dejavu-core
     libexiv2-dev
     libcurl4-openssl-dev libssl-dev
     qt6-base-dev

@@ -1,7 +1,11 @@
-// Writes the seed files of the formats only our own encoders write (SKA)
-// into <folder>/ska/. The other seeds come from ImageMagick (make-corpus.sh).
+// Writes the seed files of the formats no tool here writes: SKA (our
+// encoder), WMF and EMF, and a camera raw DNG (the tests' sample writers)
+// into <folder>/ska/, <folder>/wmf/ and <folder>/raw/. The other seeds come
+// from ImageMagick (make-corpus.sh).
 
 #include "imaging/Image.h"
+
+#include "SampleFiles.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -42,6 +46,16 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "cannot write the SKA seeds: %s\n", image.GetLastError().c_str());
             return 1;
         }
+    }
+    const std::filesystem::path wmf = std::filesystem::path(argv[1]) / "wmf";
+    const std::filesystem::path raw = std::filesystem::path(argv[1]) / "raw";
+    std::filesystem::create_directories(wmf);
+    std::filesystem::create_directories(raw);
+    if (!Write(wmf / "drawing.wmf", imagingtest::MakeTestWmf()) ||
+        !Write(wmf / "drawing.emf", imagingtest::MakeTestEmf()) ||
+        !Write(raw / "mosaic.dng", imagingtest::MakeTestDng())) {
+        std::fprintf(stderr, "cannot write the metafile and raw seeds\n");
+        return 1;
     }
     return 0;
 }

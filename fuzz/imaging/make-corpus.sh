@@ -45,7 +45,7 @@ seed ras 1.ras "$src/bw.png" -type bilevel
 "$tool" "$out"
 # Detection sees every format, including the library-backed ones.
 mkdir -p "$out/detect"
-for fmt in bmp gif ico tga pcx wbmp pgx pnm ras ska; do
+for fmt in bmp gif ico tga pcx wbmp pgx pnm ras ska wmf raw; do
     cp "$out/$fmt"/* "$out/detect/"
 done
 for ext in png jpg tif jp2 j2k mng; do

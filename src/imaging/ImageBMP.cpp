@@ -359,6 +359,11 @@ bool CxImageBMP::Decode(std::span<const std::uint8_t> data, CxImage& image) {
         return Fail(image, error);
     }
     const auto height = static_cast<std::uint32_t>(h.height < 0 ? -h.height : h.height);
+    // Uncompressed rows must all be there; refuse before allocating for them.
+    if (h.compression != kRle8 && h.compression != kRle4 &&
+        pixels.size() / CxImage::RowBytes(static_cast<std::uint32_t>(h.width), h.bpp) < height) {
+        return Fail(image, "BMP: file is truncated");
+    }
     if (!out.Create(static_cast<std::uint32_t>(h.width), height, h.bpp > 8 ? 24 : h.bpp,
                     imaging::kFormatBmp)) {
         return Fail(image, out.GetLastError().c_str());

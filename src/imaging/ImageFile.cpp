@@ -17,6 +17,7 @@
 #include "imaging/ImageTGA.h"
 #include "imaging/ImageTIF.h"
 #include "imaging/ImageWBMP.h"
+#include "imaging/ImageWMF.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -44,6 +45,7 @@ constexpr CodecEntry kCodecs[] = {
     {kFormatTga, "TGA", CxImageTGA::Decode, nullptr},
     {kFormatPcx, "PCX", CxImagePCX::Decode, nullptr},
     {kFormatWbmp, "WBMP", CxImageWBMP::Decode, nullptr},
+    {kFormatWmf, "WMF", CxImageWMF::Decode, nullptr},
     {kFormatJp2, "JP2", CxImageJAS::DecodeJp2, nullptr},
     {kFormatJpc, "JPC", CxImageJAS::DecodeJpc, nullptr},
     {kFormatPgx, "PGX", CxImagePGX::Decode, nullptr},

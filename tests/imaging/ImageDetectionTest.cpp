@@ -5,7 +5,7 @@
 
 #include "FormatTestUtil.h"
 #include "ImageTestUtil.h"
-#include "MetafileTestUtil.h"
+#include "SampleFiles.h"
 
 #include "TestEnv.h"
 #include "imaging/Image.h"

@@ -40,4 +40,22 @@ TEST(ImageFuzzRegression, HugeResolutionIsCapped) {
     EXPECT_EQ(image.GetHeader().yPelsPerMeter, 0x7fffffff);
 }
 
+// A tiny bitmap that claims 9000 × 9000 pixels (243 MB) is refused as truncated
+// before anything is allocated for it.
+TEST(ImageFuzzRegression, HugeUncompressedBitmapIsRefusedUpFront) {
+    std::vector<std::uint8_t> bmp = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0};
+    auto put32 = [&](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) {
+            bmp.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+        }
+    };
+    put32(9000);
+    put32(9000);
+    bmp.insert(bmp.end(), {1, 0, 24, 0});
+    bmp.resize(54 + 64, 0);
+    CxImage image;
+    EXPECT_FALSE(image.Decode(bmp, imaging::kFormatBmp));
+    EXPECT_EQ(image.GetLastError(), "BMP: file is truncated");
+}
+
 } // namespace
