@@ -7,11 +7,14 @@
 #include "imaging/Image.h"
 #include "imaging/ImageFormats.h"
 #include "imaging/ImageJPG.h"
+#include "imaging/ImageRAW.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fcntl.h>
 #include <mutex>
+#include <span>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -246,6 +249,32 @@ std::string CachePath(const std::string& thumbnailDir, std::int32_t assetId) {
     return path + std::to_string(assetId) + ".png";
 }
 
+namespace {
+
+// The raw file's own pixel size is the one its metadata gives when that has
+// the preview's proportions (a rotated or cropped preview does not); else
+// the preview stands for the file, as a half-size decode is twice as small.
+bool DecodeRawReduced(std::span<const std::uint8_t> data, const ImageMetadata& metadata,
+                      CxImage& picture, ThumbnailSource& source) {
+    CxImage preview;
+    if (!CxImageRAW::DecodeThumbnail(data, preview, kThumbnailMax, kThumbnailMax)) {
+        return false;
+    }
+    source.fileWidth = preview.Width();
+    source.fileHeight = preview.Height();
+    const double w = metadata.PixelWidth(), h = metadata.PixelHeight();
+    if (w > 0 && h > 0 &&
+        std::abs(w / h - static_cast<double>(preview.Width()) / preview.Height()) <
+            0.02 * (w / h)) {
+        source.fileWidth = metadata.PixelWidth();
+        source.fileHeight = metadata.PixelHeight();
+    }
+    picture = std::move(preview);
+    return true;
+}
+
+} // namespace
+
 bool DecodeForThumbnail(const std::string& path, CxImage& picture, ThumbnailSource& source,
                         ImageMetadata& metadata) {
     std::vector<std::uint8_t> data;
@@ -256,9 +285,11 @@ bool DecodeForThumbnail(const std::string& path, CxImage& picture, ThumbnailSour
     if (IsJpeg(data) && DecodeJpegReduced(data, metadata, picture, source)) {
         return true;
     }
-    // Camera raw files belong here once the raw codec offers its preview
-    // decode: the preview (or a half-size decode) covering the thumbnail,
-    // with the sensor's pixel size as the file's size.
+    // Camera raw files: the embedded preview (or a half-size decode) covers
+    // the thumbnail, so the full demosaic never runs here.
+    if (CxImageRAW::LooksLikeRaw(data) && DecodeRawReduced(data, metadata, picture, source)) {
+        return true;
+    }
     if (!picture.Decode(data)) {
         return false;
     }

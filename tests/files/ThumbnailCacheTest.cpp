@@ -1,5 +1,6 @@
 #include "files/ThumbnailCache.h"
 
+#include "SampleFiles.h"
 #include "files/FileObject.h"
 #include "files/ImageProperties.h"
 #include "files/ThumbnailDib.h"
@@ -312,3 +313,19 @@ TEST_F(LoaderFixture, BrokenInputsLeaveNoThumbnailAndNoCrash) {
 }
 
 } // namespace
+
+TEST_F(LoaderFixture, ACameraRawGetsAThumbnail) {
+    const std::string path = home.Temp() + "/mosaic.dng";
+    const auto dng = imagingtest::MakeTestDng();
+    testsupport::WriteFile(path, std::string(dng.begin(), dng.end()));
+    const auto raw = Object(path, 7);
+    LoadThumbnail(*raw, thumbs);
+    EXPECT_TRUE(raw->isimage);
+    const CxImage cached = Cached(7);
+    ASSERT_TRUE(cached.IsValid());
+    // The 32 × 32 mosaic: a half-size decode stands for the file.
+    EXPECT_EQ(cached.Width(), cached.Height());
+    EXPECT_LE(cached.Width(), static_cast<std::uint32_t>(imagingtest::kTestDngSide));
+    EXPECT_GT(raw->width, 0);
+    EXPECT_EQ(raw->width, raw->height);
+}
