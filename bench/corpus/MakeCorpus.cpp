@@ -23,15 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-PropertyItem Ascii(std::uint32_t tag, const std::string& text) {
-    PropertyItem item;
-    item.tag = tag;
-    item.type = kPropertyAscii;
-    item.value.assign(text.begin(), text.end());
-    item.value.push_back(0);
-    return item;
-}
-
 // Smooth gradients with a little noise: compresses like a photograph.
 void Paint(CxImage& image, unsigned index) {
     std::uint32_t seed = 2463534242u ^ (index * 2654435761u);
@@ -72,9 +63,9 @@ int MakePictures(const std::string& dir, unsigned count, std::uint32_t width,
         }
         ImageMetadata metadata;
         metadata.ReadFile(path);
-        metadata.SetItem(Ascii(propertytag::kEquipMake, "Orvanta Bench"));
-        metadata.SetItem(Ascii(propertytag::kEquipModel, "Model " + std::to_string(i % 7)));
-        metadata.SetItem(Ascii(propertytag::kDateTime, "2009:03:15 14:25:01"));
+        metadata.SetItem(AsciiItem(propertytag::kEquipMake, "Orvanta Bench"));
+        metadata.SetItem(AsciiItem(propertytag::kEquipModel, "Model " + std::to_string(i % 7)));
+        metadata.SetItem(AsciiItem(propertytag::kDateTime, "2009:03:15 14:25:01"));
         metadata.SetItem(
             Ascii(propertytag::kImageDescription, "Corpus picture " + std::to_string(i)));
         if (!metadata.WriteFile(path)) {

@@ -172,6 +172,7 @@ private:
     void UpdateImageRow(const AssetRecord& object);
     void UpdateAssetRow(const AssetRecord& object);
     void MarkMetaModified(std::int32_t assetId);
+    void MarkSavedImage(const AssetRecord& object);
     void DeleteAssetRows(std::int32_t assetId);
     void AddSearchResults(const std::string& statement);
     struct ListedAsset;

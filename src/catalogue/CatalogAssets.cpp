@@ -270,6 +270,16 @@ void CCatalog::MarkMetaModified(std::int32_t assetId) {
         FormatSql("UPDATE assets SET ismetamodified=1 WHERE id=%u", AsUnsigned(assetId)));
 }
 
+// The marks of a saved image: its metadata changed, and its file too when
+// the object says so.
+void CCatalog::MarkSavedImage(const AssetRecord& object) {
+    MarkMetaModified(object.assetId);
+    if (object.fileModified) {
+        m_mainDb.Execute(FormatSql("UPDATE assets SET isfilemodified=1 WHERE id=%u",
+                                   AsUnsigned(object.assetId)));
+    }
+}
+
 bool CCatalog::SaveAsset(AssetRecord* object) {
     // An object that never reached the catalogue has no row to update, and
     // its image row and links would be written under the id -1.
@@ -298,11 +308,7 @@ bool CCatalog::SaveImage(AssetRecord* object) {
     try {
         UpdateImageRow(*object);
         WriteKeywordLinks(object);
-        MarkMetaModified(object->assetId);
-        if (object->fileModified) {
-            m_mainDb.Execute(FormatSql("UPDATE assets SET isfilemodified=1 WHERE id=%u",
-                                       AsUnsigned(object->assetId)));
-        }
+        MarkSavedImage(*object);
         return true;
     } catch (const CppSQLite3Exception&) {
         return false;
@@ -325,11 +331,7 @@ bool CCatalog::SaveAssetOnRelease(AssetRecord* object) {
             m_mainDb.Execute(InsertImageStatement(*object));
         }
         WriteKeywordLinks(object);
-        MarkMetaModified(object->assetId);
-        if (object->fileModified) {
-            m_mainDb.Execute(FormatSql("UPDATE assets SET isfilemodified=1 WHERE id=%u",
-                                       AsUnsigned(object->assetId)));
-        }
+        MarkSavedImage(*object);
         return true;
     } catch (const CppSQLite3Exception&) {
         return false;

@@ -66,8 +66,6 @@ PropertyItem ItemFromDatum(std::uint32_t tag, const Exiv2::Exifdatum& datum) {
     return item;
 }
 
-PropertyItem AsciiItem(std::uint32_t tag, const std::string& text);
-
 // The title where a file carries it outside EXIF (XMP dc:title).
 std::optional<PropertyItem> TitleFromXmp(const Exiv2::XmpData& xmp) {
     const auto it = xmp.findKey(Exiv2::XmpKey("Xmp.dc.title"));
@@ -145,15 +143,6 @@ std::optional<std::string> PngTitle(std::span<const std::uint8_t> png) {
                            static_cast<std::size_t>(end - text));
     }
     return std::nullopt;
-}
-
-PropertyItem AsciiItem(std::uint32_t tag, const std::string& text) {
-    PropertyItem item;
-    item.tag = tag;
-    item.type = kPropertyAscii;
-    item.value.assign(text.begin(), text.end());
-    item.value.push_back(0);
-    return item;
 }
 
 // The library's key for an item number; primary-directory tags the

@@ -297,13 +297,17 @@ void CImageProperties::CopyPropertiesFrom(const ImageMetadata& source) {
     }
 }
 
-void CImageProperties::SetSoftware(const std::string& text) {
+PropertyItem AsciiItem(std::uint32_t tag, const std::string& text) {
     PropertyItem item;
-    item.tag = propertytag::kSoftware;
+    item.tag = tag;
     item.type = kPropertyAscii;
     item.value.assign(text.begin(), text.end());
     item.value.push_back(0);
-    m_image.SetItem(std::move(item));
+    return item;
+}
+
+void CImageProperties::SetSoftware(const std::string& text) {
+    m_image.SetItem(AsciiItem(propertytag::kSoftware, text));
 }
 
 const PropertyItem* ImageMetadata::GetItem(std::uint32_t tag) const {

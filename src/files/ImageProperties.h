@@ -45,6 +45,9 @@ struct PropertyItem {
     std::size_t Count() const { return value.size() / PropertyElementSize(type); }
 };
 
+// An ASCII item holding the text and its terminating zero.
+PropertyItem AsciiItem(std::uint32_t tag, const std::string& text);
+
 // Tags the program reads by number.
 namespace propertytag {
 constexpr std::uint32_t kImageDescription = 270;

@@ -232,6 +232,7 @@ private:
     // Replaces pixels, header, palette and geometry by those of `other`,
     // keeping this object's settings; used to commit an operation's result.
     void TakePixels(CxImage&& other);
+    bool RotateQuarter(bool left);
     bool ResampleBilinear(std::uint32_t width, std::uint32_t height, CxImage& out) const;
     bool ResampleArea1000(std::uint32_t width, std::uint32_t height, CxImage& out) const;
     bool ResampleCubicArea(std::uint32_t width, std::uint32_t height, CxImage& out) const;

@@ -121,61 +121,19 @@ bool CxImage::DecreaseBpp(std::uint32_t bpp, std::span<const RgbQuad> palette) {
 }
 
 bool CxImage::RotateLeft90() {
-    if (!IsValid()) {
-        return false;
-    }
-    const std::uint32_t w = Width(), h = Height();
-    CxImage out;
-    if (!out.Create(h, w, GetBpp(), m_type)) {
-        m_lastError = out.GetLastError();
-        return false;
-    }
-    out.m_palette = m_palette;
-    if (!m_alpha.empty()) {
-        out.m_alpha.resize(m_alpha.size());
-    }
-    if (!m_selection.empty()) {
-        out.m_selection.resize(m_selection.size());
-    }
-    // New (x', y') shows old (y', h - 1 - x'), rows counted from the bottom.
-    for (std::uint32_t ny = 0; ny < w; ++ny) {
-        if (Escaped()) {
-            return false;
-        }
-        for (std::uint32_t nx = 0; nx < h; ++nx) {
-            const std::uint32_t ox = ny, oy = h - 1 - nx;
-            if (GetBpp() == 24) {
-                std::memcpy(out.GetBits(ny) + 3 * nx, GetBits(oy) + 3 * ox, 3);
-            } else {
-                out.SetPixelIndex(nx, ny, GetPixelIndex(ox, oy));
-            }
-            const std::size_t src = std::size_t{oy} * w + ox, dst = std::size_t{ny} * h + nx;
-            if (!m_alpha.empty()) {
-                out.m_alpha[dst] = m_alpha[src];
-            }
-            if (!m_selection.empty()) {
-                out.m_selection[dst] = m_selection[src];
-            }
-        }
-    }
-    if (!out.m_selection.empty()) {
-        out.m_selectionBox = MaskBox(out.m_selection, out.m_head.width, out.m_head.height);
-    }
-    out.m_transIndex = m_transIndex;
-    out.m_transColor = m_transColor;
-    out.m_bkColor = m_bkColor;
-    std::swap(m_xDpi, m_yDpi);
-    TakePixels(std::move(out));
-    SetXDPI(m_xDpi);
-    SetYDPI(m_yDpi);
-    return true;
+    return RotateQuarter(true);
 }
 
 bool CxImage::RotateRight90() {
+    return RotateQuarter(false);
+}
+
+// One pass for either quarter turn (three left turns would do for a right
+// one, three times slower).
+bool CxImage::RotateQuarter(bool left) {
     if (!IsValid()) {
         return false;
     }
-    // Three quarter turns left would do, but one pass is three times faster.
     const std::uint32_t w = Width(), h = Height();
     CxImage out;
     if (!out.Create(h, w, GetBpp(), m_type)) {
@@ -189,13 +147,15 @@ bool CxImage::RotateRight90() {
     if (!m_selection.empty()) {
         out.m_selection.resize(m_selection.size());
     }
-    // New (x', y') shows old (w - 1 - y', x').
+    // Rows counted from the bottom. Left: new (x', y') shows old (y', h - 1 - x');
+    // right: new (x', y') shows old (w - 1 - y', x').
     for (std::uint32_t ny = 0; ny < w; ++ny) {
         if (Escaped()) {
             return false;
         }
         for (std::uint32_t nx = 0; nx < h; ++nx) {
-            const std::uint32_t ox = w - 1 - ny, oy = nx;
+            const std::uint32_t ox = left ? ny : w - 1 - ny;
+            const std::uint32_t oy = left ? h - 1 - nx : nx;
             if (GetBpp() == 24) {
                 std::memcpy(out.GetBits(ny) + 3 * nx, GetBits(oy) + 3 * ox, 3);
             } else {
