@@ -67,7 +67,7 @@ int MakePictures(const std::string& dir, unsigned count, std::uint32_t width,
         metadata.SetItem(AsciiItem(propertytag::kEquipModel, "Model " + std::to_string(i % 7)));
         metadata.SetItem(AsciiItem(propertytag::kDateTime, "2009:03:15 14:25:01"));
         metadata.SetItem(
-            Ascii(propertytag::kImageDescription, "Corpus picture " + std::to_string(i)));
+            AsciiItem(propertytag::kImageDescription, "Corpus picture " + std::to_string(i)));
         if (!metadata.WriteFile(path)) {
             std::cerr << "cannot write the EXIF data of " << path << "\n";
             return 1;
