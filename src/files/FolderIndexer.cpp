@@ -59,8 +59,8 @@ CFolderIndexer::CFolderIndexer(CFileObjectRegistry& registry, CCatalog& catalog,
     : m_registry(registry), m_catalog(catalog), m_exclusions(std::move(exclusions)),
       m_events(std::move(events)) {}
 
-bool CFolderIndexer::Enters(const std::string& path, bool isHidden) const {
-    return !isHidden && !IsSymbolicLink(path) && DeviceOf(path) == m_device &&
+bool CFolderIndexer::Enters(const std::string& path, bool isHidden, unsigned long device) const {
+    return !isHidden && !IsSymbolicLink(path) && DeviceOf(path) == device &&
            !IsExcludedFromScan(m_exclusions, path);
 }
 
@@ -84,7 +84,7 @@ bool CFolderIndexer::Walk(const std::string& folder, std::int32_t folderId) {
         CFileObjectPtr object = m_registry.GetFileObject(path, folderId);
         ApplyFileSystemFacts(*object, name, facts);
         if (facts.isFolder) {
-            if (Enters(path, facts.isHidden)) {
+            if (Enters(path, facts.isHidden, m_device)) {
                 if (m_events.enteringFolder) {
                     m_events.enteringFolder(path);
                 }
@@ -123,8 +123,7 @@ std::size_t CFolderIndexer::CountFiles(const std::string& root) const {
             }
             if (!facts.isFolder) {
                 ++count;
-            } else if (!facts.isHidden && !IsSymbolicLink(path) && DeviceOf(path) == device &&
-                       !IsExcludedFromScan(m_exclusions, path)) {
+            } else if (Enters(path, facts.isHidden, device)) {
                 pending.push_back(path);
             }
             return true;

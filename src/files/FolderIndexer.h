@@ -53,7 +53,8 @@ public:
 
 private:
     bool Walk(const std::string& folder, std::int32_t folderId);
-    bool Enters(const std::string& path, bool isHidden) const;
+    // Whether the walk goes into a folder met on the drive `device`.
+    bool Enters(const std::string& path, bool isHidden, unsigned long device) const;
 
     CFileObjectRegistry& m_registry;
     CCatalog& m_catalog;
